@@ -1,0 +1,114 @@
+// CPelmarDoc: construction, start-up, shutdown, the event log and store
+// messages. GUI thread, except ReportStoreFailure (also the fetch worker).
+#include "app/PelmarDoc.h"
+
+#include "app/BinaryId.h"
+#include "app/EventLog.h"
+#include "app/IdGenerator.h"
+#include "app/IniFile.h"
+#include "app/ListenSocket.h"
+#include "app/ThreadSourceTable.h"
+#include "protocol/MessageHistory.h"
+#include "protocol/ServentSocket.h"
+#include "res/Strings.h"
+#include "store/ThreadIndex.h"
+#include "transfer/FetchWorker.h"
+
+#include <QThread>
+
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+
+CPelmarDoc::CPelmarDoc(IPelmarUi& ui, Options options, QObject* parent)
+    : QObject(parent), m_ui(ui), m_dataDir(std::move(options.dataDir)),
+      m_applicationDir(std::move(options.applicationDir)),
+      m_history(std::make_unique<CMessageHistory>()),
+      m_sources(std::make_unique<CThreadSourceTable>()), m_logging(options.logging),
+      m_bindAddress(std::move(options.bindAddress)) {
+    m_threadDir = m_dataDir + "thread/";
+    const CIniFile settings(options.iniPath);
+    m_listenPort = static_cast<std::uint16_t>(settings.GetInt("Network", "Port", 6340) % 65536);
+    m_cacheMode = settings.GetString("Servent", "CacheMode", "Disable");
+    m_clock = [] { return static_cast<std::uint32_t>(std::time(nullptr)); };
+    m_generator.seed(static_cast<std::uint32_t>(std::time(nullptr)));
+    m_random = [this] { return static_cast<unsigned>(m_generator()); };
+}
+
+CPelmarDoc::~CPelmarDoc() {
+    m_fetchWorker.reset(); // waits for a running fetch to end
+    WriteLog("pelmar Shutdown!!");
+    for (CServentSocket* connection : m_connections)
+        delete connection;
+    m_connections.clear();
+}
+
+bool CPelmarDoc::Start() {
+    WriteLog("pelmar Startup!!");
+    PrepareStorage();
+    LoadServentId();
+    if (!StartListening()) {
+        m_ui.ShowMessage(strings::kSocketCreateFailed, IPelmarUi::MessageIcon::None);
+        return false;
+    }
+    if (m_bindAddress.empty())
+        DetectLocalAddress();
+    else
+        m_ownAddress.SetText(m_bindAddress);
+    return true;
+}
+
+void CPelmarDoc::PrepareStorage() {
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    fs::create_directory(m_threadDir, ignored);
+    static const char* const kNames[] = {"index", "0", "1", "2", "3", "4", "5", "6", "7",
+                                         "8",     "9", "a", "b", "c", "d", "e", "f"};
+    for (const char* name : kNames)
+        fs::create_directory(m_threadDir + name, ignored);
+    // No writer runs yet, so a temporary index left by a crash is stale.
+    CThreadIndex::RemoveLeftoverTemp(m_threadDir);
+}
+
+void CPelmarDoc::LoadServentId() {
+    const std::string kFile = DataPath("serventid.dat");
+    CBinaryId id;
+    std::ifstream in(kFile, std::ios::binary);
+    char bytes[16];
+    if (in && in.read(bytes, sizeof bytes) && in.gcount() == 16) {
+        id.SetBytes(reinterpret_cast<const std::uint8_t*>(bytes));
+    } else {
+        // Absent, or too short to hold an id: make a new one.
+        in.close();
+        id.SetText(CIdGenerator().GetText());
+        std::ofstream out(kFile, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(id.GetBytes().data()), 16);
+    }
+    m_serventId = id.GetText();
+}
+
+bool CPelmarDoc::StartListening() {
+    auto listener = std::make_unique<CListenSocket>(*this);
+    if (!listener->Listen(m_bindAddress, m_listenPort))
+        return false;
+    m_listenSocket = std::move(listener);
+    return true;
+}
+
+void CPelmarDoc::WriteLog(std::string_view text) {
+    if (!m_logging)
+        return;
+    CEventLog(DataPath("pelmar.log")).Write(std::time(nullptr), text);
+}
+
+void CPelmarDoc::ReportStoreFailure(std::string_view textUtf8) {
+    if (QThread::currentThread() == thread()) {
+        m_ui.ShowMessage(textUtf8, IPelmarUi::MessageIcon::None);
+        return;
+    }
+    // The worker waits until the user has seen the message.
+    const std::string text(textUtf8);
+    QMetaObject::invokeMethod(
+        this, [this, text] { m_ui.ShowMessage(text, IPelmarUi::MessageIcon::None); },
+        Qt::BlockingQueuedConnection);
+}

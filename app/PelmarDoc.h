@@ -1,0 +1,177 @@
+// CPelmarDoc: the node. Owns the settings, the servent id, the own address,
+// the listener, the connection list, the message history and the thread
+// source table, and holds the selection the views work on. Lives on the GUI
+// thread; the fetch worker touches only the store root (read), the source
+// table under SourceLock(), the fetch-in-progress flag and the events it posts.
+//
+// The operations are split over files by concern: PelmarDoc.cpp (life cycle,
+// settings, log), Connections.cpp, EntryPoint.cpp, Origination.cpp,
+// FetchEvents.cpp, ThreadDeletion.cpp.
+#pragma once
+
+#include "app/IPv4Address.h"
+#include "app/PelmarUi.h"
+#include "store/StoreReporter.h"
+
+#include <QObject>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <string>
+#include <vector>
+
+class CServentSocket;
+class CListenSocket;
+class CMessageHistory;
+class CThreadSourceTable;
+class CFetchWorker;
+
+class CPelmarDoc : public QObject, public IStoreReporter {
+    Q_OBJECT
+public:
+    static constexpr int kTargetConnections = 4;
+    static constexpr std::uint16_t kDefaultEntryPort = 6340;
+
+    struct Options {
+        std::string iniPath;        // the settings file
+        std::string applicationDir; // where "current.html" goes; ends with "/"
+        std::string bindAddress;    // --address: listen on and connect from it only
+        bool logging = false;       // --log
+        // Prefix of the data files and the store ("" is the working
+        // directory, the normal case); lets tests run several nodes in one
+        // process. Ends with "/" when not empty.
+        std::string dataDir;
+    };
+
+    CPelmarDoc(IPelmarUi& ui, Options options, QObject* parent = nullptr);
+    ~CPelmarDoc() override; // logs "pelmar Shutdown!!"
+
+    // Node start-up: log, storage, servent id, listener, own address. False
+    // when the listener could not be made (the message has been shown); the
+    // process then ends with status 0.
+    bool Start();
+
+    // Settings, identity, selection.
+    std::uint16_t GetListenPort() const { return m_listenPort; }
+    const std::string& GetCacheMode() const { return m_cacheMode; }
+    bool IsCacheServent() const { return m_cacheMode == "CacheServent"; }
+    const std::string& GetServentId() const { return m_serventId; }
+    const std::string& GetThreadDir() const { return m_threadDir; }
+    const std::string& GetApplicationDir() const { return m_applicationDir; }
+    // A data file ("serventid.dat", "category.dat", ...) in the data directory.
+    std::string DataPath(std::string_view name) const { return m_dataDir + std::string(name); }
+    const std::string& GetBindAddress() const { return m_bindAddress; }
+    CIPv4Address& OwnAddress() { return m_ownAddress; }
+    const CIPv4Address& OwnAddress() const { return m_ownAddress; }
+    const std::string& GetCurrentCategory() const { return m_currentCategory; }
+    void SetCurrentCategory(const std::string& category) { m_currentCategory = category; }
+    const std::string& GetCurrentThreadId() const { return m_currentThreadId; }
+    void SetCurrentThreadId(const std::string& threadId) { m_currentThreadId = threadId; }
+    const std::string& GetCurrentThreadTitle() const { return m_currentThreadTitle; }
+    void SetCurrentThreadTitle(const std::string& title) { m_currentThreadTitle = title; }
+    int GetReflectorState() const { return m_reflectorState; }
+    const std::string& GetReflectorUrl() const { return m_reflectorUrl; }
+    IPelmarUi& Ui() { return m_ui; }
+
+    // Event log (pelmar.log in the working directory), gated by the switch.
+    void WriteLog(std::string_view text);
+    void SetLogging(bool on) { m_logging = on; }
+    bool IsLogging() const { return m_logging; }
+
+    // Connections (Connections.cpp). The list owns its connections; closed
+    // ones stay until the sweep that runs on every accepted connection.
+    const std::vector<CServentSocket*>& GetConnections() const { return m_connections; }
+    CServentSocket* AppendConnection(CServentSocket* connection);
+    // Opens an outgoing connection (closed until its connect completes).
+    CServentSocket* OpenConnection(const std::string& host, std::uint16_t port);
+    // The connection with this serial number if it is still in the list.
+    CServentSocket* FindConnection(std::uint64_t serial) const;
+    void SweepClosedConnections();
+    int CountEstablished() const;
+    void UpdateConnectionStatus();
+    bool IsKnownPeer(const std::string& host, std::uint16_t port) const;
+    CListenSocket* GetListenSocket() const { return m_listenSocket.get(); }
+
+    CMessageHistory& History() { return *m_history; }
+    CThreadSourceTable& Sources() { return *m_sources; }
+    // The process-wide lock around the source table (GUI thread and worker).
+    std::mutex& SourceLock() { return m_sourceLock; }
+
+    // Joining (EntryPoint.cpp).
+    void ConnectEntryPoint();                         // command "接続"
+    void ConnectToEntry(const std::string& entry);    // the same, for a chosen entry
+    bool RequestReflector(const std::string& url, std::vector<std::string>& lines);
+    void OnReflectTimer();
+    void DetectLocalAddress();
+
+    // Messages this node starts (Origination.cpp).
+    void SendPing();
+    void SendCategoryQuery();
+    void SendThreadQuery();
+    void PostNewThread();
+    void PostNewResponse();
+
+    // Views and fetching (FetchEvents.cpp).
+    bool GetThread(const std::string& threadId, int delayMs);
+    void ShowCurrentThread(std::string_view title);
+    void RefreshThreadList();
+    void UpdateThreadListItem(const CThreadSummary& summary);
+    bool IsFetchInProgress() const { return m_fetchInProgress.load(); }
+    void ClearFetchInProgress() { m_fetchInProgress = false; }
+
+    // Local deletion (ThreadDeletion.cpp).
+    void DeleteCurrentThread();
+
+    // Time in seconds since 1970 and the node's pseudo-random generator; both
+    // can be replaced by tests.
+    std::uint32_t Now() const { return m_clock(); }
+    unsigned Random() { return m_random(); }
+    void SetClock(std::function<std::uint32_t()> clock) { m_clock = std::move(clock); }
+    void SetRandom(std::function<unsigned()> random) { m_random = std::move(random); }
+
+    // IStoreReporter: safe on the GUI thread and on the fetch worker, which
+    // waits until the message has been shown.
+    void ReportStoreFailure(std::string_view textUtf8) override;
+
+public slots:
+    // Events from the fetch worker, delivered on the GUI thread.
+    void OnFetchDone();
+    void OnFetchProgress(int position, int range);
+    void OnFetchNoHolder();
+
+private:
+    void PrepareStorage();
+    void LoadServentId();
+    bool StartListening();
+
+    IPelmarUi& m_ui;
+    std::string m_dataDir;
+    std::string m_applicationDir;
+    std::string m_serventId;
+    std::string m_threadDir;
+    std::string m_currentCategory;
+    std::string m_currentThreadId;
+    std::string m_currentThreadTitle;
+    CIPv4Address m_ownAddress;
+    std::uint16_t m_listenPort = 6340;
+    int m_reflectorState = 0;
+    std::string m_reflectorUrl;
+    std::unique_ptr<CListenSocket> m_listenSocket;
+    std::vector<CServentSocket*> m_connections;
+    std::unique_ptr<CMessageHistory> m_history;
+    std::unique_ptr<CThreadSourceTable> m_sources;
+    std::mutex m_sourceLock;
+    bool m_logging = false;
+    std::atomic<bool> m_fetchInProgress{false};
+    std::string m_cacheMode = "Disable";
+    std::string m_bindAddress;
+    int m_lastProgress = -1;
+    std::unique_ptr<CFetchWorker> m_fetchWorker;
+    std::function<std::uint32_t()> m_clock;
+    std::mt19937 m_generator;
+    std::function<unsigned()> m_random;
+};

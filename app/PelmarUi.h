@@ -1,0 +1,75 @@
+// IPelmarUi: the one narrow interface through which the node talks to its user
+// interface. The Qt main frame and the headless front end implement it. Every
+// call is made on the GUI thread.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// One thread as a queryhit, an update or a finished fetch describes it. Texts
+// are raw Shift_JIS bytes.
+struct CThreadSummary {
+    std::string category;
+    std::string threadId; // 32 hex digits
+    std::string title;
+    std::uint16_t resCount = 0;
+    std::string name;
+    std::uint32_t time = 0;
+    bool isNew = false; // shown with the "new" (lightning) mark
+};
+
+// The fields of the thread composition dialog, raw Shift_JIS bytes as typed.
+struct CThreadDraft {
+    std::string title;
+    std::string category; // preset to the current category
+    std::string name;
+    std::string mail;
+    std::string body;
+};
+
+// The fields of the response composition dialog.
+struct CResponseDraft {
+    std::string title; // preset by the dialog from the thread
+    std::string name;
+    std::string mail;
+    std::string body;
+};
+
+class IPelmarUi {
+public:
+    enum class MessageIcon { None, Warning };
+
+    virtual ~IPelmarUi() = default;
+
+    // A modal message box with an OK button. The text is one of the program's
+    // own messages, in UTF-8.
+    virtual void ShowMessage(std::string_view textUtf8, MessageIcon icon) = 0;
+    // A modal Yes/No question, No being the default; true only for Yes.
+    virtual bool AskYesNo(std::string_view textUtf8) = 0;
+
+    // The entry point dialog: true when closed with its connect button, with
+    // the chosen entry (host, host:port or a reflector URL) in entry.
+    virtual bool ChooseEntryPoint(std::string& entry) = 0;
+    // The composition dialogs: true when closed with their send button.
+    virtual bool ComposeThread(CThreadDraft& draft) = 0;
+    virtual bool ComposeResponse(CResponseDraft& draft) = 0;
+
+    // Views: reload the thread list from the store; add or refresh one row
+    // (only called for the current category); show the current thread in the
+    // selected tab, with a new caption and window title when title is not empty.
+    virtual void RefreshThreadList() = 0;
+    virtual void UpdateThreadRow(const CThreadSummary& summary) = 0;
+    virtual void ShowCurrentThread(std::string_view title) = 0;
+
+    // Status panes: reachability (0 unknown, 1 open, 2 close), the first four
+    // established peers' addresses (empty when absent) and fetch progress (0-100).
+    virtual void SetStatusOpen(int state) = 0;
+    virtual void SetStatusNeighbours(const std::array<std::string, 4>& peers) = 0;
+    virtual void SetProgress(int percent) = 0;
+
+    // Start (or restart) the 30-minute reflector timer; each tick calls
+    // CPelmarDoc::OnReflectTimer.
+    virtual void StartReflectTimer() = 0;
+};

@@ -1,0 +1,69 @@
+// CThreadSourceTable: which nodes were last heard to hold which thread. Written
+// by the queryhit handler on the GUI thread and read by the fetch worker, both
+// under CPelmarDoc::SourceLock(); the table itself takes no lock.
+#pragma once
+
+#include "app/IPv4Address.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One holder of a thread; time 0 marks an empty entry.
+struct CSourceEntry {
+    CIPv4Address address;
+    std::uint16_t port = 0;
+    std::uint32_t time = 0;
+    std::uint16_t resCount = 0;
+};
+
+// The last ten holders of one thread, kept as a ring.
+class CThreadSources {
+public:
+    static constexpr int kSize = 10;
+
+    void Add(const CSourceEntry& entry);
+    // Puts the cursor on the newest entry (the highest index among equal
+    // times); false when no entry is filled.
+    bool SelectNewest();
+    // Hands out the entry under the cursor and steps back through the ring.
+    bool NextSource(CSourceEntry& entry);
+    int CountSources() const;
+
+    const std::array<CSourceEntry, kSize>& Entries() const { return m_entries; }
+    int WriteIndex() const { return m_writeIndex; }
+
+private:
+    int m_writeIndex = 0;
+    std::array<CSourceEntry, kSize> m_entries{};
+    int m_cursor = 0;
+    int m_stop = 0;
+};
+
+class CThreadSourceTable {
+public:
+    static constexpr int kKeys = 1000;
+    static constexpr int kBuckets = 1200;
+
+    CThreadSourceTable();
+    ~CThreadSourceTable();
+    CThreadSourceTable(const CThreadSourceTable&) = delete;
+    CThreadSourceTable& operator=(const CThreadSourceTable&) = delete;
+
+    void AddSource(const std::string& threadId, const CIPv4Address& address, std::uint16_t port,
+                   std::uint32_t time, std::uint16_t resCount);
+    // A copy of the thread's record; false when the thread is unknown.
+    bool Lookup(const std::string& threadId, CThreadSources& sources) const;
+
+private:
+    struct Node;
+    static unsigned Bucket(const std::string& key);
+    Node* Find(const std::string& key) const;
+    void Erase(const std::string& key);
+
+    std::array<std::string, kKeys> m_keyRing;
+    int m_ringPosition = 0;
+    std::vector<Node*> m_buckets; // chained; empty vector when the map is empty
+    int m_count = 0;
+};

@@ -1,0 +1,17 @@
+// CCommandLine: the options both executables take (--ini, --address, --log,
+// --connect). Parsed once on the GUI thread before the node starts.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct CCommandLine {
+    std::string iniPath; // empty: the executable's path with the extension "ini"
+    std::string address;
+    bool log = false;
+    std::vector<std::string> connect;
+    std::string error; // not empty when the arguments could not be read
+
+    static CCommandLine Parse(const std::vector<std::string>& arguments);
+    static const char* Usage();
+};

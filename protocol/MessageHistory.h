@@ -1,0 +1,47 @@
+// CMessageHistory: the ids of the last 1000 messages seen or sent, each with
+// the connection it came from (or was last sent to). Repeated requests are
+// dropped by it and replies are routed back along their request's path. GUI
+// thread only.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct CRouteEntry {
+    // The connection's serial number: a deleted connection's number is never
+    // reused, so a new connection is never taken for a gone one.
+    std::uint64_t originSerial = 0;
+    bool originatedHere = false;
+};
+
+class CMessageHistory {
+public:
+    static constexpr int kKeys = 1000;
+    static constexpr int kBuckets = 1200;
+
+    CMessageHistory();
+    ~CMessageHistory();
+    CMessageHistory(const CMessageHistory&) = delete;
+    CMessageHistory& operator=(const CMessageHistory&) = delete;
+
+    // Takes the oldest ring slot (forgetting its key), then inserts or
+    // overwrites. The last recording of a key wins.
+    void Record(const std::string& key, std::uint64_t originSerial, bool originatedHere);
+    bool Lookup(const std::string& key, CRouteEntry& entry) const;
+
+private:
+    struct Node {
+        std::string key;
+        CRouteEntry entry;
+        Node* next = nullptr;
+    };
+    static unsigned Bucket(const std::string& key);
+    Node* Find(const std::string& key) const;
+    void Erase(const std::string& key);
+
+    int m_slot = 0;
+    std::array<std::string, kKeys> m_keyRing;
+    std::vector<Node*> m_buckets;
+};

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what building and testing pelmar needs on Debian 12 (run as root).
+# Does nothing when everything is already there.
+set -euo pipefail
+packages=(build-essential cmake ninja-build pkg-config git
+          qt6-base-dev libgl-dev fonts-ipafont-gothic
+          libgtest-dev libgmock-dev googletest libbenchmark-dev clang)
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+        missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

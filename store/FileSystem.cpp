@@ -1,0 +1,201 @@
+// Store file operations over POSIX calls. Any thread; the temporary names are
+// unique per process and call, so the GUI thread and the fetch worker never
+// share one.
+#include "store/FileSystem.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace storefs {
+namespace {
+
+int OpenRetrying(const char* path, int flags, mode_t mode) {
+    int fd;
+    do {
+        fd = ::open(path, flags | O_CLOEXEC, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+bool WriteFully(int fd, std::size_t offset, std::string_view data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::pwrite(fd, data.data() + done, data.size() - done,
+                                   static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::size_t ReadFully(int fd, std::size_t offset, char* buffer, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, buffer + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+} // namespace
+
+bool Exists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool MakeDirectories(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::create_directories(path, ec);
+    return IsDirectory(path);
+}
+
+bool ReadFile(const std::string& path, std::string& data, std::size_t maxBytes) {
+    const int fd = OpenRetrying(path.c_str(), O_RDONLY, 0);
+    if (fd < 0)
+        return false;
+    data.clear();
+    char buffer[8192];
+    bool ok = true;
+    while (data.size() < maxBytes) {
+        const std::size_t want = std::min(sizeof buffer, maxBytes - data.size());
+        const ssize_t n = ::read(fd, buffer, want);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            ok = false;
+        if (n <= 0)
+            break;
+        data.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return ok;
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view data) {
+    static std::atomic<unsigned> s_serial{0};
+    // The temporary name ends in digits, so no listing by suffix (".res",
+    // ".id") ever takes it for a store file.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const std::string temp = path + ".tmp" + std::to_string(::getpid()) + "-" +
+                                 std::to_string(s_serial.fetch_add(1));
+        const int fd = OpenRetrying(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return false;
+        }
+        const bool written = WriteFully(fd, 0, data);
+        const bool closed = ::close(fd) == 0;
+        if (written && closed && std::rename(temp.c_str(), path.c_str()) == 0)
+            return true;
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return false;
+}
+
+bool CreateEmptyFile(const std::string& path) {
+    const int fd = OpenRetrying(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (fd < 0)
+        return false;
+    return ::close(fd) == 0;
+}
+
+bool RemoveFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool RenameOver(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+std::vector<std::string> ListFiles(const std::string& dir, std::string_view suffix) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    std::filesystem::directory_iterator it(dir, ec);
+    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        std::error_code typeError;
+        if (!it->is_regular_file(typeError))
+            continue;
+        std::string name = it->path().filename().string();
+        if (name.size() >= suffix.size() &&
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+            names.push_back(std::move(name));
+    }
+    return names;
+}
+
+std::vector<std::string> ListDirectories(const std::string& dir) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    std::filesystem::directory_iterator it(dir, ec);
+    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        std::error_code typeError;
+        if (it->is_directory(typeError))
+            names.push_back(it->path().filename().string());
+    }
+    return names;
+}
+
+CFileHandle::~CFileHandle() {
+    Close();
+}
+
+bool CFileHandle::Open(const std::string& path, Mode mode) {
+    Close();
+    int flags = 0;
+    switch (mode) {
+    case Mode::ReadWrite:
+        flags = O_RDWR;
+        break;
+    case Mode::ReadWriteCreate:
+        flags = O_RDWR | O_CREAT;
+        break;
+    case Mode::CreateTruncate:
+        flags = O_WRONLY | O_CREAT | O_TRUNC;
+        break;
+    case Mode::CreateExclusive:
+        flags = O_WRONLY | O_CREAT | O_EXCL;
+        break;
+    }
+    m_fd = OpenRetrying(path.c_str(), flags, 0666);
+    return m_fd >= 0;
+}
+
+std::size_t CFileHandle::ReadAt(std::size_t offset, char* buffer, std::size_t size) {
+    return IsOpen() ? ReadFully(m_fd, offset, buffer, size) : 0;
+}
+
+bool CFileHandle::WriteAt(std::size_t offset, std::string_view data) {
+    return IsOpen() && WriteFully(m_fd, offset, data);
+}
+
+bool CFileHandle::Close() {
+    if (m_fd < 0)
+        return true;
+    const bool ok = ::close(m_fd) == 0;
+    m_fd = -1;
+    return ok;
+}
+
+} // namespace storefs

@@ -1,0 +1,62 @@
+// The file operations the store is built on: whole-file reads with a bound,
+// atomic replacement (a temporary file in the same directory renamed into
+// place), exclusive creation, in-place updates at an offset, directory
+// listing by suffix. POSIX and std::filesystem; any thread, no shared state.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace storefs {
+
+bool Exists(const std::string& path);
+bool IsDirectory(const std::string& path);
+// Makes the directory and any missing parents; true when it exists after.
+bool MakeDirectories(const std::string& path);
+// Reads at most maxBytes from the start of the file into data. False when the
+// file cannot be opened or read.
+bool ReadFile(const std::string& path, std::string& data, std::size_t maxBytes);
+// Writes data to a new file beside path and renames it over path, so readers
+// see the old content or the new, never a part.
+bool WriteFileAtomically(const std::string& path, std::string_view data);
+// Creates an empty file, truncating one that exists.
+bool CreateEmptyFile(const std::string& path);
+bool RemoveFile(const std::string& path);
+// Replaces to with from in one step (rename(2)).
+bool RenameOver(const std::string& from, const std::string& to);
+// Names of the regular files in dir that end with suffix, in the order the
+// directory yields them. Empty when dir cannot be read.
+std::vector<std::string> ListFiles(const std::string& dir, std::string_view suffix);
+// Names of the sub-directories of dir.
+std::vector<std::string> ListDirectories(const std::string& dir);
+
+// An open file descriptor, closed when the handle goes.
+class CFileHandle {
+public:
+    enum class Mode {
+        ReadWrite,          // an existing file
+        ReadWriteCreate,    // made if missing, content kept
+        CreateTruncate,     // write only, made or emptied
+        CreateExclusive     // write only, fails if the file exists
+    };
+
+    CFileHandle() = default;
+    ~CFileHandle();
+    CFileHandle(const CFileHandle&) = delete;
+    CFileHandle& operator=(const CFileHandle&) = delete;
+
+    bool Open(const std::string& path, Mode mode);
+    bool IsOpen() const { return m_fd >= 0; }
+    // Reads up to size bytes at offset; returns the count read (0 at the end
+    // or on failure).
+    std::size_t ReadAt(std::size_t offset, char* buffer, std::size_t size);
+    bool WriteAt(std::size_t offset, std::string_view data);
+    bool Close();
+
+private:
+    int m_fd = -1;
+};
+
+} // namespace storefs
