@@ -1,18 +1,26 @@
-// CServentSocket: minimal connection (being completed).
+// CServentSocket: connecting, the handshake, line and POST input, framing and
+// ordered sending. GUI thread only.
 #include "protocol/ServentSocket.h"
 
 #include "app/PelmarDoc.h"
+#include "protocol/MessageDispatcher.h"
+#include "protocol/wire/RequestParser.h"
+#include "transfer/TransferEndpoints.h"
 
 #include <QHostAddress>
 #include <QTcpSocket>
 
-class CServentSocketImpl {};
-
 namespace {
+// Serial numbers are never reused, so a route to a deleted connection can
+// never lead to a new one.
 std::uint64_t g_nextSerial = 1;
-}
+} // namespace
 
-CServentSocket::CServentSocket(CPelmarDoc& doc) : m_doc(doc), m_serial(g_nextSerial++) {}
+CServentSocket::CServentSocket(CPelmarDoc& doc) : m_doc(doc), m_serial(g_nextSerial++) {
+    m_idleTimer.setSingleShot(true);
+    m_idleTimer.setInterval(kIdleTimeoutMs);
+    connect(&m_idleTimer, &QTimer::timeout, this, &CServentSocket::OnIdleTimeout);
+}
 
 CServentSocket::~CServentSocket() {
     if (m_socket) {
@@ -22,16 +30,35 @@ CServentSocket::~CServentSocket() {
     }
 }
 
-void CServentSocket::Accept(QTcpSocket* socket) {
+void CServentSocket::Attach(QTcpSocket* socket) {
     m_socket = socket;
     m_socket->setParent(nullptr);
-    m_peerAddress = socket->peerAddress().toString().toStdString();
-    m_peerPort = socket->peerPort();
+    connect(m_socket, &QTcpSocket::connected, this, &CServentSocket::OnConnect);
+    connect(m_socket, &QTcpSocket::errorOccurred, this, &CServentSocket::OnSocketError);
+    connect(m_socket, &QTcpSocket::readyRead, this, &CServentSocket::OnReceive);
+    connect(m_socket, &QTcpSocket::disconnected, this, &CServentSocket::OnClose);
+    connect(m_socket, &QTcpSocket::bytesWritten, this, &CServentSocket::OnBytesWritten);
 }
 
-void CServentSocket::Connect(const std::string& host, std::uint16_t port, const std::string&) {
+void CServentSocket::Accept(QTcpSocket* socket) {
+    Attach(socket);
+    m_peerAddress = socket->peerAddress().toString().toStdString();
+    m_peerPort = socket->peerPort();
+    m_idleTimer.start();
+    if (socket->bytesAvailable() > 0)
+        QMetaObject::invokeMethod(this, &CServentSocket::OnReceive, Qt::QueuedConnection);
+}
+
+void CServentSocket::Connect(const std::string& host, std::uint16_t port,
+                             const std::string& bindAddress) {
+    Attach(new QTcpSocket);
+    m_closed = true;
+    // Until the connect completes the peer is known by the name it was given.
     m_peerAddress = host;
     m_peerPort = port;
+    if (!bindAddress.empty())
+        m_socket->bind(QHostAddress(QString::fromStdString(bindAddress)));
+    m_socket->connectToHost(QString::fromStdString(host), port);
 }
 
 bool CServentSocket::SetClosed(bool closed) {
@@ -40,21 +67,226 @@ bool CServentSocket::SetClosed(bool closed) {
     return previous;
 }
 
-void CServentSocket::Send(std::string_view bytes) {
-    if (m_socket)
-        m_socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
+void CServentSocket::LogPeer(std::string_view prefix) {
+    m_doc.WriteLog(std::string(prefix) + m_peerAddress + " " + std::to_string(m_peerPort));
 }
 
-void CServentSocket::CloseConnection() {
-    m_closed = true;
-    if (m_socket)
-        m_socket->close();
+void CServentSocket::OnConnect() {
+    m_closed = false;
+    m_peerAddress = m_socket->peerAddress().toString().toStdString();
+    m_peerPort = m_socket->peerPort();
+    // The Reflect value tells the peer the address we reached it at, which is
+    // its address as others see it.
+    Send("PELMAR CONNECT/0.1\r\n");
+    Send("Reflect: " + m_peerAddress + "\r\n\r\n");
+    LogPeer("send PELMAR CONNECT/0.1 ");
+    m_idleTimer.start();
     m_doc.UpdateConnectionStatus();
 }
 
-void CServentSocket::OnConnect() {}
-void CServentSocket::OnConnectError() {}
-void CServentSocket::OnReceive() {}
-void CServentSocket::OnClose() {}
-void CServentSocket::OnBytesWritten() {}
-void CServentSocket::OnIdleTimeout() {}
+void CServentSocket::OnSocketError() {
+    // A failed connect leaves the connection closed, silently, for the sweep;
+    // a broken established connection is handled by OnClose.
+    if (m_socket->state() != QAbstractSocket::ConnectedState && !m_established)
+        m_closed = true;
+}
+
+void CServentSocket::OnReceive() {
+    if (!m_socket)
+        return;
+    char buffer[64000];
+    while (!m_closingHere && m_socket->bytesAvailable() > 0) {
+        const qint64 got = m_socket->read(buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        HandleChunk(reinterpret_cast<const std::uint8_t*>(buffer), static_cast<std::size_t>(got));
+    }
+}
+
+void CServentSocket::HandleChunk(const std::uint8_t* data, std::size_t size) {
+    std::size_t pos = 0;
+    while (pos < size && !m_closingHere) {
+        if (m_messageMode) {
+            const auto result = m_framer.Feed(data + pos, size - pos);
+            pos += result.consumed;
+            if (result.status == CMessageFramer::EStatus::Error) {
+                CloseConnection();
+                return;
+            }
+            if (result.status == CMessageFramer::EStatus::Complete)
+                DispatchMessage(m_doc, *this, m_framer.MessageData(), m_framer.MessageSize());
+            continue;
+        }
+        if (m_inPostBody) {
+            FeedPostBody(data + pos, size - pos);
+            return;
+        }
+        const auto result = m_lineReader.Read(data + pos, size - pos);
+        pos += result.consumed;
+        if (result.status == CLineReader::EStatus::Error) {
+            CloseConnection();
+            return;
+        }
+        if (result.status == CLineReader::EStatus::NeedMore)
+            return;
+        const std::string line = m_lineReader.Line();
+        if (!line.empty()) {
+            if (!HandleLine(line))
+                return;
+            continue;
+        }
+        EndHeaderBlock(data + pos, size - pos);
+        if (m_inPostBody)
+            return; // the rest of the chunk was body, handed over whole
+    }
+}
+
+bool CServentSocket::HandleLine(const std::string& line) {
+    const SServentLine parsed = ParseServentLine(line, m_request);
+    switch (parsed.kind) {
+    case EServentLine::Connect:
+        m_answering = true;
+        LogPeer("receive PELMAR CONNECT/0.1 ");
+        m_handshakeLine = true;
+        break;
+    case EServentLine::ConnectOk:
+        LogPeer("receive PELMAR OK ");
+        m_handshakeLine = true;
+        break;
+    case EServentLine::ConnectRefuse:
+        m_handshakeLine = true;
+        CloseConnection();
+        return false;
+    case EServentLine::Reflect: {
+        CIPv4Address& own = m_doc.OwnAddress();
+        if (own.IsPrivate())
+            own.SetText(parsed.reflectAddress);
+        m_doc.WriteLog("Reflect My IPaddress " + own.GetText());
+        break;
+    }
+    case EServentLine::Request:
+        if (parsed.postMode)
+            m_postMode = true;
+        m_idleTimer.stop();
+        break;
+    case EServentLine::ContentLength:
+    case EServentLine::Ignored:
+        break;
+    }
+    return true;
+}
+
+void CServentSocket::EndHeaderBlock(const std::uint8_t* rest, std::size_t restSize) {
+    if (m_handshakeLine) {
+        CompleteHandshake();
+        return;
+    }
+    if (m_postMode) {
+        // Everything after the header block is body; it is never split into lines.
+        m_inPostBody = true;
+        FeedPostBody(rest, restSize);
+        return;
+    }
+    const CServentRequest request = m_request;
+    // A served request is forgotten, so a stray empty line never repeats it.
+    m_request = CServentRequest{};
+    if (request.threadId.empty())
+        return;
+    if (request.path == "/get_res_list/")
+        transfer::ServeResList(m_doc, *this, request);
+    else if (request.path == "/get_thread/")
+        transfer::ServeThreadFile(m_doc, *this, request);
+}
+
+void CServentSocket::CompleteHandshake() {
+    if (m_answering) {
+        Send("PELMAR OK\r\n");
+        Send("Reflect: " + m_peerAddress + "\r\n\r\n");
+        LogPeer("send PELMAR OK ");
+    }
+    m_handshakeLine = false;
+    m_messageMode = true;
+    m_established = true;
+    m_idleTimer.stop();
+    m_doc.UpdateConnectionStatus();
+    if (!m_answering && m_doc.CountEstablished() < CPelmarDoc::kTargetConnections)
+        m_doc.SendPing();
+}
+
+void CServentSocket::FeedPostBody(const std::uint8_t* data, std::size_t size) {
+    if (m_postAnswered)
+        return;
+    const std::size_t room = kMaxPostBody - std::min(m_postBody.size(), kMaxPostBody);
+    m_postBody.append(reinterpret_cast<const char*>(data), std::min(size, room));
+    if (transfer::ServePostBody(m_doc, *this, m_request, m_postBody)) {
+        m_postAnswered = true;
+        m_postBody.clear();
+        m_postBody.shrink_to_fit();
+    }
+}
+
+void CServentSocket::Send(std::string_view bytes) {
+    if (!m_socket || bytes.empty())
+        return;
+    if (!m_streams.empty()) {
+        // Keep the order behind a reply that is still streaming.
+        struct CFixed : IReplyStream {
+            std::string bytes;
+            bool Next(std::string& out) override {
+                out += bytes;
+                return false;
+            }
+        };
+        auto fixed = std::make_unique<CFixed>();
+        fixed->bytes.assign(bytes);
+        m_streams.push_back(std::move(fixed));
+        return;
+    }
+    m_socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
+    if (m_messageMode && m_socket->bytesToWrite() > kMaxQueuedBytes)
+        CloseConnection();
+}
+
+void CServentSocket::SendStream(std::unique_ptr<IReplyStream> stream) {
+    if (!m_socket)
+        return;
+    m_streams.push_back(std::move(stream));
+    PumpStreams();
+}
+
+void CServentSocket::PumpStreams() {
+    std::string piece;
+    while (!m_streams.empty() && m_socket->bytesToWrite() < kStreamLowWater) {
+        piece.clear();
+        const bool more = m_streams.front()->Next(piece);
+        if (!piece.empty())
+            m_socket->write(piece.data(), static_cast<qint64>(piece.size()));
+        if (!more)
+            m_streams.pop_front();
+    }
+}
+
+void CServentSocket::OnBytesWritten() { PumpStreams(); }
+
+void CServentSocket::CloseConnection() {
+    m_closed = true;
+    m_closingHere = true;
+    m_idleTimer.stop();
+    m_streams.clear();
+    if (m_socket) {
+        m_socket->disconnect(this);
+        m_socket->abort();
+    }
+    m_doc.UpdateConnectionStatus();
+}
+
+void CServentSocket::OnClose() {
+    const bool wasEstablished = m_established;
+    m_closed = true;
+    m_idleTimer.stop();
+    m_doc.UpdateConnectionStatus();
+    if (wasEstablished && m_doc.CountEstablished() < CPelmarDoc::kTargetConnections)
+        m_doc.SendPing();
+}
+
+void CServentSocket::OnIdleTimeout() { CloseConnection(); }

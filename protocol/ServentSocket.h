@@ -1,35 +1,46 @@
 // CServentSocket: one TCP connection of the node, incoming or outgoing, over
-// QTcpSocket on the GUI thread. It speaks the handshake and the overlay
-// messages with other servents, and answers transfer clients' HTTP requests on
-// the same port. Every signal and handler runs on the GUI thread.
+// QTcpSocket. It speaks the handshake and the overlay messages with other
+// servents, and answers transfer clients' HTTP requests on the same port.
+// Every signal and handler runs on the GUI thread.
 #pragma once
 
+#include "protocol/ReplyStream.h"
+#include "protocol/wire/LineReader.h"
+#include "protocol/wire/MessageFramer.h"
+#include "protocol/wire/ServentRequest.h"
+
 #include <QObject>
+#include <QTimer>
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
 
 class CPelmarDoc;
 class QTcpSocket;
-class CServentSocketImpl;
 
 class CServentSocket : public QObject {
     Q_OBJECT
 public:
-    // Unsent overlay bytes above this close a servent connection whose peer
-    // stopped reading, so the node never buffers without bound.
+    // Unsent bytes above this close a servent connection whose peer stopped
+    // reading, so the node neither stalls nor buffers without bound.
     static constexpr std::int64_t kMaxQueuedBytes = 4 * 1024 * 1024;
-    // A connection with neither handshake nor request line after this closes.
+    // Streamed replies are pulled while less than this is waiting to go out.
+    static constexpr std::int64_t kStreamLowWater = 256 * 1024;
+    // A connection with neither handshake nor request line by then is closed.
     static constexpr int kIdleTimeoutMs = 60 * 1000;
+    // A POST body is never kept beyond what its Content-Length can name.
+    static constexpr std::size_t kMaxPostBody = 65535;
 
     explicit CServentSocket(CPelmarDoc& doc);
     ~CServentSocket() override;
 
-    // An accepted connection (usable, not established).
+    // An accepted connection: usable at once, not established.
     void Accept(QTcpSocket* socket);
-    // An outgoing connection: closed until the connect completes.
+    // An outgoing connection, from bindAddress when not empty. The closed flag
+    // stays set until the connect completes.
     void Connect(const std::string& host, std::uint16_t port, const std::string& bindAddress);
 
     std::uint64_t Serial() const { return m_serial; }
@@ -41,6 +52,8 @@ public:
 
     // Queues the bytes behind everything written before; never blocks.
     void Send(std::string_view bytes);
+    // Queues a reply produced piece by piece behind everything before it.
+    void SendStream(std::unique_ptr<IReplyStream> stream);
     // Closes the socket, sets the closed flag and refreshes the status panes.
     void CloseConnection();
 
@@ -48,20 +61,44 @@ public:
 
 private slots:
     void OnConnect();
-    void OnConnectError();
+    void OnSocketError();
     void OnReceive();
     void OnClose();
     void OnBytesWritten();
     void OnIdleTimeout();
 
 private:
-    friend class CServentSocketImpl;
+    void Attach(QTcpSocket* socket);
+    void HandleChunk(const std::uint8_t* data, std::size_t size);
+    // Returns false when the connection was closed by the line.
+    bool HandleLine(const std::string& line);
+    void EndHeaderBlock(const std::uint8_t* rest, std::size_t restSize);
+    void CompleteHandshake();
+    void FeedPostBody(const std::uint8_t* data, std::size_t size);
+    void PumpStreams();
+    void LogPeer(std::string_view prefix);
+
     CPelmarDoc& m_doc;
     QTcpSocket* m_socket = nullptr;
-    std::unique_ptr<CServentSocketImpl> m_impl;
     std::uint64_t m_serial;
+    QTimer m_idleTimer;
+
+    CLineReader m_lineReader;
+    CMessageFramer m_framer;
+    CServentRequest m_request;
+    std::string m_postBody;
+    bool m_postAnswered = false;
+
+    bool m_messageMode = false;
+    bool m_handshakeLine = false;
+    bool m_answering = false;
     bool m_established = false;
     bool m_closed = false;
+    bool m_postMode = false;
+    bool m_inPostBody = false;
+    bool m_closingHere = false;
+
+    std::deque<std::unique_ptr<IReplyStream>> m_streams;
     std::string m_peerAddress;
     std::uint16_t m_peerPort = 0;
 };
