@@ -108,12 +108,17 @@ public:
     void OnReflectTimer();
     void DetectLocalAddress();
 
-    // Messages this node starts (Origination.cpp).
+    // Messages this node starts: SendPing and Broadcast (Origination.cpp),
+    // the queries (QueryOrigination.cpp), posting (Posting.cpp).
     void SendPing();
     void SendCategoryQuery();
     void SendThreadQuery();
     void PostNewThread();
     void PostNewResponse();
+    // Sends a message this node made to every connection that is not closed,
+    // records its id as originated here for each, and logs one line each.
+    void Broadcast(const std::string& bytes, const std::string& messageId,
+                   const std::function<std::string(const CServentSocket&)>& logLine);
 
     // Views and fetching (FetchEvents.cpp).
     bool GetThread(const std::string& threadId, int delayMs);
