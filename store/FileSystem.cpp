@@ -26,8 +26,8 @@ int OpenRetrying(const char* path, int flags, mode_t mode) {
 bool WriteFully(int fd, std::size_t offset, std::string_view data) {
     std::size_t done = 0;
     while (done < data.size()) {
-        const ssize_t n = ::pwrite(fd, data.data() + done, data.size() - done,
-                                   static_cast<off_t>(offset + done));
+        const ssize_t n =
+            ::pwrite(fd, data.data() + done, data.size() - done, static_cast<off_t>(offset + done));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -41,7 +41,8 @@ bool WriteFully(int fd, std::size_t offset, std::string_view data) {
 std::size_t ReadFully(int fd, std::size_t offset, char* buffer, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::pread(fd, buffer + done, size - done, static_cast<off_t>(offset + done));
+        const ssize_t n =
+            ::pread(fd, buffer + done, size - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)

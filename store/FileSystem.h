@@ -36,10 +36,10 @@ std::vector<std::string> ListDirectories(const std::string& dir);
 class CFileHandle {
 public:
     enum class Mode {
-        ReadWrite,          // an existing file
-        ReadWriteCreate,    // made if missing, content kept
-        CreateTruncate,     // write only, made or emptied
-        CreateExclusive     // write only, fails if the file exists
+        ReadWrite,       // an existing file
+        ReadWriteCreate, // made if missing, content kept
+        CreateTruncate,  // write only, made or emptied
+        CreateExclusive  // write only, fails if the file exists
     };
 
     CFileHandle() = default;

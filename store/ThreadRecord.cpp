@@ -31,7 +31,8 @@ bool WriteInfo(const std::string& path, const std::string& info) {
 
 } // namespace
 
-CThreadRecord::CThreadRecord(std::uint32_t now) : m_created(now), m_newestHeld(now), m_updated(now) {}
+CThreadRecord::CThreadRecord(std::uint32_t now)
+    : m_created(now), m_newestHeld(now), m_updated(now) {}
 
 CThreadRecord::CThreadRecord(const CBinaryId& threadId, std::string title, std::string category,
                              std::string name, std::string mail, std::string body,
@@ -39,8 +40,7 @@ CThreadRecord::CThreadRecord(const CBinaryId& threadId, std::string title, std::
                              std::uint32_t updated, std::uint32_t created)
     : m_threadId(threadId), m_creatorId(creatorId), m_reservedId(reservedId), m_created(created),
       m_title(std::move(title)), m_category(std::move(category)), m_name(std::move(name)),
-      m_mail(std::move(mail)), m_body(std::move(body)), m_newestHeld(updated),
-      m_updated(updated) {}
+      m_mail(std::move(mail)), m_body(std::move(body)), m_newestHeld(updated), m_updated(updated) {}
 
 std::string CThreadRecord::EncodeThread() const {
     std::string bytes;

@@ -1,0 +1,79 @@
+// Thread index speed: listing a large category and rewriting a full
+// ".index". Each store lives in its own directory under /tmp, removed at
+// exit.
+#include "app/BinaryId.h"
+#include "store/FileSystem.h"
+#include "store/StorePaths.h"
+#include "store/ThreadIndex.h"
+#include "store/ThreadRecord.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string IdText(unsigned n) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%032x", n * 2654435761u);
+    return text;
+}
+
+// A store of count threads in category "Bench", updated at times that
+// repeat every 97 threads so the listing has ties to keep in order.
+class CBenchStore {
+public:
+    explicit CBenchStore(unsigned count) {
+        char pattern[] = "/tmp/pelmar-bench-XXXXXX";
+        if (!::mkdtemp(pattern))
+            std::abort();
+        m_dir = pattern;
+        root = m_dir + "/thread/";
+        storefs::MakeDirectories(root + "index");
+        CThreadIndex index("Bench", root);
+        for (unsigned i = 1; i <= count; ++i) {
+            const std::string id = IdText(i);
+            CThreadRecord record;
+            record.SetHeld(1);
+            record.SetUpdated(1000000 + (i % 97) * 10);
+            storefs::MakeDirectories(storepaths::ThreadDir(root, id));
+            storefs::WriteFileAtomically(storepaths::InfoFile(root, id), record.EncodeInfo());
+            index.Add(id);
+        }
+    }
+    ~CBenchStore() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_dir, ec);
+    }
+
+    std::string root;
+
+private:
+    std::string m_dir;
+};
+
+void BM_ListTenThousandThreads(benchmark::State& state) {
+    static CBenchStore store(10000);
+    const CThreadIndex index("Bench", store.root);
+    for (auto _ : state) {
+        std::vector<std::string> ids;
+        benchmark::DoNotOptimize(index.List(ids));
+    }
+}
+BENCHMARK(BM_ListTenThousandThreads)->Unit(benchmark::kMillisecond);
+
+void BM_AddIntoFullIndex(benchmark::State& state) {
+    static CBenchStore store(150);
+    const CThreadIndex index("Bench", store.root);
+    // A thread in the middle of the order: the copy reads times up to it.
+    const std::string id = IdText(48);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(CThreadIndex(index).Add(id));
+}
+BENCHMARK(BM_AddIntoFullIndex)->Unit(benchmark::kMicrosecond);
+
+} // namespace
