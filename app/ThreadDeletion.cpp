@@ -1,4 +1,26 @@
-// CPelmarDoc: removing a thread from the local store. GUI thread only.
+// CPelmarDoc: removing a thread from the local store. Deletion is local only:
+// no message tells other nodes, and the thread returns if it is fetched
+// again. GUI thread only.
 #include "app/PelmarDoc.h"
 
-void CPelmarDoc::DeleteCurrentThread() {}
+#include "app/BinaryId.h"
+#include "app/DirectoryTree.h"
+#include "res/Strings.h"
+#include "store/StorePaths.h"
+#include "store/ThreadIndex.h"
+
+void CPelmarDoc::DeleteCurrentThread() {
+    if (m_currentThreadId.empty())
+        return;
+    if (!m_ui.AskYesNo(strings::kConfirmDelete))
+        return;
+    // Only a thread id may become a path below the store.
+    if (CBinaryId::IsWellFormedText(m_currentThreadId))
+        DeleteDirectoryTree(storepaths::ThreadDir(m_threadDir, m_currentThreadId));
+    // The entry goes even when the files could not all be removed, so the
+    // list stops offering the thread.
+    CThreadIndex(m_currentCategory, m_threadDir).Remove(m_currentThreadId);
+    // The current thread stays selected, so the page shows it as absent.
+    RefreshThreadList();
+    ShowCurrentThread("");
+}

@@ -1,0 +1,12 @@
+// EscapeAngleBrackets: how text composed on this node is stored, so that the
+// thread page can carry it into HTML unchanged. Plain code; any thread.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Every "<" becomes "&lt;", then every ">" becomes "&gt;". Nothing else
+// changes: "&" stays as typed, and the bytes are never decoded, so a
+// Shift_JIS double-byte character is kept whole (neither of its bytes can be
+// "<" or ">").
+std::string EscapeAngleBrackets(std::string_view text);
