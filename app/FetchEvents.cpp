@@ -3,6 +3,7 @@
 #include "app/PelmarDoc.h"
 
 #include "res/Strings.h"
+#include "store/ThreadRecord.h"
 #include "transfer/FetchWorker.h"
 
 bool CPelmarDoc::GetThread(const std::string& threadId, int delayMs) {
@@ -12,16 +13,19 @@ bool CPelmarDoc::GetThread(const std::string& threadId, int delayMs) {
     }
     if (m_fetchInProgress.exchange(true))
         return true; // dropped, not queued
-    (void)threadId;
-    (void)delayMs;
-    // TODO(fetch): start the worker.
-    m_fetchInProgress = false;
+    if (!m_fetchWorker)
+        m_fetchWorker = std::make_unique<CFetchWorker>(*this);
+    m_fetchWorker->Start(CFetchRequest{threadId, delayMs});
     return true;
 }
 
-void CPelmarDoc::ShowCurrentThread(std::string_view title) { m_ui.ShowCurrentThread(title); }
+void CPelmarDoc::ShowCurrentThread(std::string_view title) {
+    m_ui.ShowCurrentThread(title);
+}
 
-void CPelmarDoc::RefreshThreadList() { m_ui.RefreshThreadList(); }
+void CPelmarDoc::RefreshThreadList() {
+    m_ui.RefreshThreadList();
+}
 
 void CPelmarDoc::UpdateThreadListItem(const CThreadSummary& summary) {
     if (summary.category == m_currentCategory)
@@ -39,8 +43,20 @@ void CPelmarDoc::OnFetchProgress(int position, int range) {
 }
 
 void CPelmarDoc::OnFetchDone() {
-    // TODO(fetch): reload the current thread and update its row.
     ShowCurrentThread("");
+    // A thread that is still not held here has no row to refresh.
+    CThreadRecord thread;
+    if (thread.Load(m_currentThreadId, m_threadDir)) {
+        CThreadSummary summary;
+        summary.category = thread.GetCategory();
+        summary.threadId = m_currentThreadId;
+        summary.title = thread.GetTitle();
+        summary.resCount = thread.GetResCount();
+        summary.name = thread.GetName();
+        summary.time = thread.GetUpdated();
+        summary.isNew = false;
+        UpdateThreadListItem(summary);
+    }
     m_ui.SetProgress(0);
     m_lastProgress = -1;
     m_fetchInProgress = false;

@@ -1,18 +1,196 @@
-// The transfer endpoints (being built).
+// The transfer endpoints: the response list, the ".thread" and ".res" files
+// and the chunked POST reply, served from the store on the node's port.
+// GUI thread (called by CServentSocket). Files are streamed piece by piece
+// through the connection's output queue, so a large reply is never held whole
+// and serving it never stalls the other connections.
 #include "transfer/TransferEndpoints.h"
 
+#include "app/BinaryId.h"
+#include "app/PelmarDoc.h"
 #include "protocol/ServentSocket.h"
+#include "protocol/wire/ServentRequest.h"
+#include "store/ResRecord.h"
+#include "store/StorePaths.h"
+#include "store/ThreadRecord.h"
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr std::string_view kNotFound = "HTTP/1.0 404 Not Found\r\n\r\n";
+constexpr std::string_view kChunkedHeader = "HTTP/1.0 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+constexpr std::size_t kIdSize = 16;
+// A POST body names the thread first; Content-Length is a 16-bit count.
+constexpr std::uint32_t kMinPostBody = kIdSize;
+constexpr std::uint32_t kMaxPostBody = 65535;
+// How much of a file one pull of the output queue reads.
+constexpr std::size_t kFilePiece = 64 * 1024;
+// A ".res" larger than this cannot be a response (the fields allow under
+// 67,000 bytes) and would be refused by every fetcher: it is not served.
+constexpr std::size_t kMaxServedRes = 1 << 20;
+
+std::string OkHeader(std::uint64_t length) {
+    return "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(length) +
+           "\r\nContent-Type: application/octet-stream\r\n\r\n";
+}
+
+// One file after its header, read in pieces as the connection drains. The
+// length was announced when the file was opened; should the file come up
+// short, zeros make up the rest so the reply keeps its announced framing.
+class CFileReply : public IReplyStream {
+public:
+    CFileReply(std::ifstream file, std::uint64_t length, std::string header)
+        : m_file(std::move(file)), m_left(length), m_header(std::move(header)) {}
+
+    bool Next(std::string& out) override {
+        if (!m_header.empty()) {
+            out += m_header;
+            m_header.clear();
+        }
+        const std::size_t piece =
+            m_left < kFilePiece ? static_cast<std::size_t>(m_left) : kFilePiece;
+        const std::size_t start = out.size();
+        out.resize(start + piece, '\0');
+        if (m_file)
+            m_file.read(out.data() + start, static_cast<std::streamsize>(piece));
+        m_left -= piece;
+        return m_left > 0;
+    }
+
+private:
+    std::ifstream m_file;
+    std::uint64_t m_left;
+    std::string m_header;
+};
+
+// The chunks of a POST reply: one ".res" file per chunk, opened one at a
+// time, then the last chunk. Responses that are not held are left out.
+class CChunkedResReply : public IReplyStream {
+public:
+    CChunkedResReply(std::string root, std::string threadId, std::vector<CBinaryId> resIds)
+        : m_root(std::move(root)), m_threadId(std::move(threadId)), m_resIds(std::move(resIds)) {}
+
+    bool Next(std::string& out) override {
+        std::string bytes;
+        while (m_next < m_resIds.size()) {
+            const std::string& resId = m_resIds[m_next++].GetText();
+            if (!ReadRes(storepaths::ResFile(m_root, m_threadId, resId), bytes))
+                continue;
+            char size[32];
+            std::snprintf(size, sizeof size, "%zx\r\n", bytes.size());
+            out += size;
+            out += bytes;
+            out += "\r\n";
+            return true;
+        }
+        out += "0\r\n\r\n";
+        return false;
+    }
+
+private:
+    static bool ReadRes(const std::string& path, std::string& bytes) {
+        std::ifstream file(path, std::ios::binary | std::ios::ate);
+        if (!file)
+            return false;
+        const std::streamoff size = file.tellg();
+        if (size < 0 || static_cast<std::uint64_t>(size) > kMaxServedRes)
+            return false;
+        bytes.assign(static_cast<std::size_t>(size), '\0');
+        file.seekg(0);
+        file.read(bytes.data(), size);
+        bytes.resize(static_cast<std::size_t>(file.gcount()));
+        return true;
+    }
+
+    std::string m_root;
+    std::string m_threadId;
+    std::vector<CBinaryId> m_resIds;
+    std::size_t m_next = 0;
+};
+
+} // namespace
 
 namespace transfer {
-void ServeResList(CPelmarDoc&, CServentSocket& connection, const CServentRequest&) {
-    connection.Send("HTTP/1.0 404 Not Found\r\n\r\n");
+
+void ServeResList(CPelmarDoc& doc, CServentSocket& connection, const CServentRequest& request) {
+    // Ids become file names: only the exact 32-digit form is looked up.
+    if (!CBinaryId::IsWellFormedText(request.threadId)) {
+        connection.Send(kNotFound);
+        return;
+    }
+    CThreadRecord thread;
+    std::vector<CBinaryId> held;
+    // The directory is the one the request names, whatever the file says.
+    if (thread.Load(request.threadId, doc.GetThreadDir()))
+        CResRecord::ListHeld(doc.GetThreadDir(), request.threadId, held);
+    std::string ids;
+    ids.reserve(held.size() * kIdSize);
+    for (const CBinaryId& id : held) {
+        // A stray file whose name is no response id names nothing to fetch.
+        if (id.IsNull())
+            continue;
+        ids.append(reinterpret_cast<const char*>(id.GetBytes().data()), kIdSize);
+    }
+    if (ids.empty()) {
+        connection.Send(kNotFound);
+        return;
+    }
+    connection.Send(OkHeader(ids.size()) + ids);
 }
-void ServeThreadFile(CPelmarDoc&, CServentSocket& connection, const CServentRequest&) {
-    connection.Send("HTTP/1.0 404 Not Found\r\n\r\n");
+
+void ServeThreadFile(CPelmarDoc& doc, CServentSocket& connection, const CServentRequest& request) {
+    const std::string& threadId = request.threadId;
+    const std::string& resId = request.resId;
+    if (!CBinaryId::IsWellFormedText(threadId) ||
+        (!resId.empty() && !CBinaryId::IsWellFormedText(resId))) {
+        connection.Send(kNotFound);
+        return;
+    }
+    const std::string& root = doc.GetThreadDir();
+    const std::string path = resId.empty() ? storepaths::ThreadFile(root, threadId)
+                                           : storepaths::ResFile(root, threadId, resId);
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    const std::streamoff size = file ? static_cast<std::streamoff>(file.tellg()) : -1;
+    if (size < 0) {
+        connection.Send(kNotFound);
+        return;
+    }
+    file.seekg(0);
+    const auto length = static_cast<std::uint64_t>(size);
+    connection.SendStream(std::make_unique<CFileReply>(std::move(file), length, OkHeader(length)));
 }
-bool ServePostBody(CPelmarDoc&, CServentSocket& connection, const CServentRequest&,
-                   const std::string&) {
-    connection.Send("HTTP/1.0 404 Not Found\r\n\r\n");
+
+bool ServePostBody(CPelmarDoc& doc, CServentSocket& connection, const CServentRequest& request,
+                   const std::string& body) {
+    // Below 16 bytes the body names no thread; above 65,535 the length
+    // cannot be told in a request of this protocol.
+    if (request.contentLength < kMinPostBody || request.contentLength > kMaxPostBody) {
+        connection.Send(kNotFound);
+        return true;
+    }
+    if (body.size() < request.contentLength)
+        return false; // the rest of the body is still on its way
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(body.data());
+    const CBinaryId threadId = CBinaryId::FromBytes(bytes);
+    if (threadId.IsNull()) {
+        connection.Send(kNotFound);
+        return true;
+    }
+    std::vector<CBinaryId> resIds;
+    // Bytes beyond Content-Length, and a trailing piece shorter than an id,
+    // name no response.
+    for (std::size_t at = kIdSize; at + kIdSize <= request.contentLength; at += kIdSize) {
+        const CBinaryId resId = CBinaryId::FromBytes(bytes + at);
+        if (!resId.IsNull())
+            resIds.push_back(resId);
+    }
+    connection.Send(kChunkedHeader);
+    connection.SendStream(std::make_unique<CChunkedResReply>(doc.GetThreadDir(), threadId.GetText(),
+                                                             std::move(resIds)));
     return true;
 }
+
 } // namespace transfer

@@ -1,0 +1,105 @@
+// CFetchWorker: starting, stopping and joining the fetch worker thread, and
+// the host calls that carry its reports to the GUI thread.
+#include "transfer/FetchWorker.h"
+
+#include "app/PelmarDoc.h"
+#include "app/ThreadSourceTable.h"
+
+#include <QMetaObject>
+
+CFetchWorker::CFetchWorker(CPelmarDoc& doc) : m_doc(doc) {}
+
+CFetchWorker::~CFetchWorker() {
+    {
+        std::lock_guard lock(m_shared->mutex);
+        m_shared->stopping = true;
+    }
+    m_shared->wake.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void CFetchWorker::Start(const CFetchRequest& request) {
+    if (m_thread.joinable())
+        m_thread.join();
+    m_root = m_doc.GetThreadDir();
+    m_bindAddress = m_doc.GetBindAddress();
+    m_lastPercent = -1;
+    m_thread = std::thread([this, request] { FetchThread(request, *this); });
+}
+
+bool CFetchWorker::LookupSources(const std::string& threadId, CThreadSources& sources) {
+    std::lock_guard lock(m_doc.SourceLock());
+    return m_doc.Sources().Lookup(threadId, sources);
+}
+
+void CFetchWorker::CallOnGui(std::function<void()> call) {
+    const std::uint64_t ticket = ++m_posted;
+    std::shared_ptr<SShared> shared = m_shared;
+    {
+        std::lock_guard lock(shared->mutex);
+        if (shared->stopping)
+            return;
+    }
+    QMetaObject::invokeMethod(
+        &m_doc,
+        [shared, ticket, call = std::move(call)] {
+            {
+                std::lock_guard lock(shared->mutex);
+                if (shared->stopping)
+                    return;
+            }
+            call();
+            std::lock_guard lock(shared->mutex);
+            shared->handled = std::max(shared->handled, ticket);
+            shared->wake.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(shared->mutex);
+    shared->wake.wait(lock, [&] { return shared->stopping || shared->handled >= ticket; });
+}
+
+void CFetchWorker::ShowMessage(std::string_view textUtf8) {
+    CallOnGui([doc = &m_doc, text = std::string(textUtf8)] {
+        doc->Ui().ShowMessage(text, IPelmarUi::MessageIcon::None);
+    });
+}
+
+void CFetchWorker::ReportStoreFailure(std::string_view textUtf8) {
+    // On the GUI thread the document shows it directly.
+    CallOnGui([doc = &m_doc, text = std::string(textUtf8)] { doc->ReportStoreFailure(text); });
+}
+
+void CFetchWorker::ClearFetchInProgress() {
+    m_doc.ClearFetchInProgress();
+}
+
+void CFetchWorker::Progress(int position, int range) {
+    if (range == 0)
+        return;
+    // The frame shows a percentage and ignores repeats of the last one, so a
+    // repeat need not cost a round trip to the GUI thread.
+    const int percent = static_cast<int>(static_cast<long long>(position) * 100 / range);
+    if (percent == m_lastPercent)
+        return;
+    m_lastPercent = percent;
+    CallOnGui([doc = &m_doc, position, range] { doc->OnFetchProgress(position, range); });
+}
+
+void CFetchWorker::Done() {
+    QMetaObject::invokeMethod(&m_doc, "OnFetchDone", Qt::QueuedConnection);
+}
+
+void CFetchWorker::NoHolder() {
+    QMetaObject::invokeMethod(&m_doc, "OnFetchNoHolder", Qt::QueuedConnection);
+}
+
+bool CFetchWorker::Stopping() const {
+    std::lock_guard lock(m_shared->mutex);
+    return m_shared->stopping;
+}
+
+bool CFetchWorker::Pause(std::chrono::milliseconds time) {
+    std::unique_lock lock(m_shared->mutex);
+    return !m_shared->wake.wait_for(lock, time, [&] { return m_shared->stopping; });
+}
