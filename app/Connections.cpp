@@ -26,8 +26,12 @@ CServentSocket* CPelmarDoc::FindConnection(std::uint64_t serial) const {
 
 void CPelmarDoc::SweepClosedConnections() {
     std::vector<CServentSocket*> closed;
+    // A connect still under way is not swept: an incoming connection (a
+    // reflector's probe, a joining node) arriving while this node connects to
+    // the nodes it was told of must not cancel those connects. One that fails
+    // stays closed and goes with a later sweep.
     for (CServentSocket* connection : m_connections)
-        if (connection->IsClosed())
+        if (connection->IsClosed() && !connection->IsConnecting())
             closed.push_back(connection);
     for (CServentSocket* connection : closed) {
         m_connections.erase(std::find(m_connections.begin(), m_connections.end(), connection));

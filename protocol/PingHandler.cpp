@@ -61,9 +61,12 @@ void ConnectNewServent(CPelmarDoc& doc, const CPongMessage& pong) {
     const std::string& host = pong.GetAddress().GetText();
     if (host == doc.OwnAddress().GetText() && pong.GetPort() == doc.GetListenPort())
         return;
+    // Already connected to that host, on whatever port, or connecting to it:
+    // several pongs may name one host before the first connect completes.
     for (const CServentSocket* connection : doc.GetConnections())
-        if (!connection->IsClosed() && connection->GetPeerAddress() == host)
-            return; // already connected to that host, on whatever port
+        if ((!connection->IsClosed() || connection->IsConnecting()) &&
+            connection->GetPeerAddress() == host)
+            return;
     doc.OpenConnection(host, pong.GetPort());
     doc.WriteLog("connect new servent " + host + " " + std::to_string(pong.GetPort()));
 }

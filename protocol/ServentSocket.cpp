@@ -14,11 +14,15 @@ namespace {
 // Serial numbers are never reused, so a route to a deleted connection can
 // never lead to a new one.
 std::uint64_t g_nextSerial = 1;
+int g_idleTimeoutMs = CServentSocket::kIdleTimeoutMs;
 } // namespace
+
+void CServentSocket::SetIdleTimeoutMs(int milliseconds) { g_idleTimeoutMs = milliseconds; }
+int CServentSocket::GetIdleTimeoutMs() { return g_idleTimeoutMs; }
 
 CServentSocket::CServentSocket(CPelmarDoc& doc) : m_doc(doc), m_serial(g_nextSerial++) {
     m_idleTimer.setSingleShot(true);
-    m_idleTimer.setInterval(kIdleTimeoutMs);
+    m_idleTimer.setInterval(g_idleTimeoutMs);
     connect(&m_idleTimer, &QTimer::timeout, this, &CServentSocket::OnIdleTimeout);
 }
 
@@ -61,6 +65,11 @@ void CServentSocket::Connect(const std::string& host, std::uint16_t port,
     m_socket->connectToHost(QString::fromStdString(host), port);
 }
 
+bool CServentSocket::IsConnecting() const {
+    return m_socket && (m_socket->state() == QAbstractSocket::HostLookupState ||
+                        m_socket->state() == QAbstractSocket::ConnectingState);
+}
+
 bool CServentSocket::SetClosed(bool closed) {
     const bool previous = m_closed;
     m_closed = closed;
@@ -92,14 +101,24 @@ void CServentSocket::OnSocketError() {
 }
 
 void CServentSocket::OnReceive() {
-    if (!m_socket)
+    if (!m_socket || m_closingHere)
         return;
-    char buffer[64000];
-    while (!m_closingHere && m_socket->bytesAvailable() > 0) {
-        const qint64 got = m_socket->read(buffer, sizeof buffer);
-        if (got <= 0)
-            break;
+    // One piece per turn of the event loop: a fast peer cannot starve the
+    // others, and what one turn relays stays far below the output bound, so
+    // only a peer that really stopped reading reaches it.
+    char buffer[kReceiveBufferSize];
+    const qint64 got = m_socket->read(buffer, sizeof buffer);
+    if (got > 0)
         HandleChunk(reinterpret_cast<const std::uint8_t*>(buffer), static_cast<std::size_t>(got));
+    if (!m_closingHere && !m_receiveQueued && m_socket->bytesAvailable() > 0) {
+        m_receiveQueued = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_receiveQueued = false;
+                OnReceive();
+            },
+            Qt::QueuedConnection);
     }
 }
 
@@ -226,7 +245,8 @@ void CServentSocket::FeedPostBody(const std::uint8_t* data, std::size_t size) {
 }
 
 void CServentSocket::Send(std::string_view bytes) {
-    if (!m_socket || bytes.empty())
+    // A socket no longer connected takes nothing; its bytes would be lost anyway.
+    if (!m_socket || bytes.empty() || m_socket->state() != QAbstractSocket::ConnectedState)
         return;
     if (!m_streams.empty()) {
         // Keep the order behind a reply that is still streaming.
@@ -284,6 +304,7 @@ void CServentSocket::OnClose() {
     const bool wasEstablished = m_established;
     m_closed = true;
     m_idleTimer.stop();
+    m_streams.clear(); // nobody is left to take the rest of a reply
     m_doc.UpdateConnectionStatus();
     if (wasEstablished && m_doc.CountEstablished() < CPelmarDoc::kTargetConnections)
         m_doc.SendPing();

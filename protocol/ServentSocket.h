@@ -31,6 +31,11 @@ public:
     static constexpr std::int64_t kStreamLowWater = 256 * 1024;
     // A connection with neither handshake nor request line by then is closed.
     static constexpr int kIdleTimeoutMs = 60 * 1000;
+    // The idle time-out of connections made from now on; tests shorten it.
+    static void SetIdleTimeoutMs(int milliseconds);
+    static int GetIdleTimeoutMs();
+    // Bytes taken from the socket per turn of the event loop.
+    static constexpr std::size_t kReceiveBufferSize = 64000;
     // A POST body is never kept beyond what its Content-Length can name.
     static constexpr std::size_t kMaxPostBody = 65535;
 
@@ -46,6 +51,8 @@ public:
     std::uint64_t Serial() const { return m_serial; }
     bool IsEstablished() const { return m_established; }
     bool IsClosed() const { return m_closed; }
+    // An outgoing connect that has neither completed nor failed yet.
+    bool IsConnecting() const;
     bool SetClosed(bool closed);
     const std::string& GetPeerAddress() const { return m_peerAddress; }
     std::uint16_t GetPeerPort() const { return m_peerPort; }
@@ -97,6 +104,7 @@ private:
     bool m_postMode = false;
     bool m_inPostBody = false;
     bool m_closingHere = false;
+    bool m_receiveQueued = false;
 
     std::deque<std::unique_ptr<IReplyStream>> m_streams;
     std::string m_peerAddress;
