@@ -16,7 +16,7 @@ void CPelmarDoc::Broadcast(const std::string& bytes, const std::string& messageI
     for (CServentSocket* connection : m_connections) {
         if (connection->IsClosed())
             continue;
-        connection->Send(bytes);
+        connection->SendMessage(bytes);
         // The same id is recorded for every connection; the last one wins.
         m_history->Record(messageId, connection->Serial(), true);
         WriteLog(logLine(*connection));

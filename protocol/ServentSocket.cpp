@@ -88,6 +88,7 @@ void CServentSocket::OnConnect() {
     // its address as others see it.
     Send("PELMAR CONNECT/0.1\r\n");
     Send("Reflect: " + m_peerAddress + "\r\n\r\n");
+    m_handshakeSent = true;
     LogPeer("send PELMAR CONNECT/0.1 ");
     m_idleTimer.start();
     m_doc.UpdateConnectionStatus();
@@ -184,6 +185,8 @@ bool CServentSocket::HandleLine(const std::string& line) {
         break;
     }
     case EServentLine::Request:
+        m_requestSeen = true;
+        m_heldMessages.clear();
         if (parsed.postMode)
             m_postMode = true;
         m_idleTimer.stop();
@@ -222,6 +225,11 @@ void CServentSocket::CompleteHandshake() {
         Send("PELMAR OK\r\n");
         Send("Reflect: " + m_peerAddress + "\r\n\r\n");
         LogPeer("send PELMAR OK ");
+    }
+    m_handshakeSent = true;
+    if (!m_heldMessages.empty()) {
+        Send(m_heldMessages);
+        m_heldMessages.clear();
     }
     m_handshakeLine = false;
     m_messageMode = true;
@@ -265,6 +273,19 @@ void CServentSocket::Send(std::string_view bytes) {
     m_socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
     if (m_messageMode && m_socket->bytesToWrite() > kMaxQueuedBytes)
         CloseConnection();
+}
+
+void CServentSocket::SendMessage(std::string_view bytes) {
+    if (m_requestSeen)
+        return;
+    if (m_handshakeSent) {
+        Send(bytes);
+        return;
+    }
+    // A peer that never completes its handshake is closed by the idle timer;
+    // until then what waits for it stays small.
+    if (m_heldMessages.size() + bytes.size() <= kMaxHeldMessages)
+        m_heldMessages.append(bytes);
 }
 
 void CServentSocket::SendStream(std::unique_ptr<IReplyStream> stream) {

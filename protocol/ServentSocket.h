@@ -38,6 +38,8 @@ public:
     static constexpr std::size_t kReceiveBufferSize = 64000;
     // A POST body is never kept beyond what its Content-Length can name.
     static constexpr std::size_t kMaxPostBody = 65535;
+    // Own messages kept for a connection whose handshake is not through yet.
+    static constexpr std::size_t kMaxHeldMessages = 64 * 1024;
 
     explicit CServentSocket(CPelmarDoc& doc);
     ~CServentSocket() override;
@@ -59,6 +61,10 @@ public:
 
     // Queues the bytes behind everything written before; never blocks.
     void Send(std::string_view bytes);
+    // An overlay message this node made. It waits until this side's handshake
+    // lines have gone out (binary bytes before them would break the peer's
+    // handshake), and never goes to a transfer client.
+    void SendMessage(std::string_view bytes);
     // Queues a reply produced piece by piece behind everything before it.
     void SendStream(std::unique_ptr<IReplyStream> stream);
     // Closes the socket, sets the closed flag and refreshes the status panes.
@@ -102,6 +108,9 @@ private:
     bool m_established = false;
     bool m_closed = false;
     bool m_postMode = false;
+    bool m_requestSeen = false;   // an HTTP client, not a servent
+    bool m_handshakeSent = false; // this side's handshake lines are out
+    std::string m_heldMessages;   // own messages waiting for the handshake
     bool m_inPostBody = false;
     bool m_closingHere = false;
     bool m_receiveQueued = false;

@@ -344,3 +344,33 @@ TEST_F(ServentSocketTest, ConnectionWithoutHandshakeOrRequestIsClosedWhenIdle) {
     EXPECT_FALSE(ConnectionOf(client)->IsClosed());
     EXPECT_TRUE(ConnectionOf(*servent)->IsEstablished());
 }
+
+TEST_F(ServentSocketTest, OwnMessagesWaitForTheHandshakeAndSkipTransferClients) {
+    StartNode(16538);
+    RawPeer servent(kPeerA);
+    RawPeer client(kPeerB);
+    ASSERT_TRUE(servent.Connect(kNode, nodePort));
+    ASSERT_TRUE(client.Connect(kNode, nodePort));
+    client.Write("GET /get_thread/?threadid=0123456789abcdef0123456789abcdef HTTP/1.0\r\n");
+    ASSERT_TRUE(WaitUntil([&] { return ConnectionOf(servent) && ConnectionOf(client); }));
+    RunEventsFor(100);
+
+    // Sent to both connections that are not closed, yet neither sees binary
+    // bytes before its text exchange is over.
+    node->doc->SendPing();
+    EXPECT_EQ(CountLog("send ping message"), 2u);
+    RunEventsFor(200);
+    EXPECT_FALSE(servent.WaitForBytes(1, 100));
+    client.Write("\r\n");
+    ASSERT_TRUE(client.WaitForText("HTTP/1.0 404 Not Found\r\n\r\n"));
+
+    servent.Write("PELMAR CONNECT/0.1\r\n\r\n");
+    const std::string answer = "PELMAR OK\r\nReflect: 127.0.0.125\r\n\r\n";
+    ASSERT_TRUE(servent.WaitForBytes(answer.size()));
+    EXPECT_EQ(servent.Take(answer.size()), answer);
+    const auto ping = servent.TakeMessage();
+    ASSERT_TRUE(ping);
+    EXPECT_EQ(rawmsg::Decode(*ping).GetType(), CMessageHeader::kTypePing);
+    RunEventsFor(100);
+    EXPECT_EQ(client.Take(1000), "HTTP/1.0 404 Not Found\r\n\r\n");
+}
