@@ -3,12 +3,12 @@
 // under CPelmarDoc::SourceLock(); the table itself takes no lock.
 #pragma once
 
+#include "app/ChainedMap.h"
 #include "app/IPv4Address.h"
 
 #include <array>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 // One holder of a thread; time 0 marks an empty entry.
 struct CSourceEntry {
@@ -44,12 +44,7 @@ private:
 class CThreadSourceTable {
 public:
     static constexpr int kKeys = 1000;
-    static constexpr int kBuckets = 1200;
-
-    CThreadSourceTable();
-    ~CThreadSourceTable();
-    CThreadSourceTable(const CThreadSourceTable&) = delete;
-    CThreadSourceTable& operator=(const CThreadSourceTable&) = delete;
+    static constexpr unsigned kBuckets = 1200;
 
     void AddSource(const std::string& threadId, const CIPv4Address& address, std::uint16_t port,
                    std::uint32_t time, std::uint16_t resCount);
@@ -57,13 +52,7 @@ public:
     bool Lookup(const std::string& threadId, CThreadSources& sources) const;
 
 private:
-    struct Node;
-    static unsigned Bucket(const std::string& key);
-    Node* Find(const std::string& key) const;
-    void Erase(const std::string& key);
-
     std::array<std::string, kKeys> m_keyRing;
     int m_ringPosition = 0;
-    std::vector<Node*> m_buckets; // chained; empty vector when the map is empty
-    int m_count = 0;
+    CChainedMap<CThreadSources, kBuckets> m_map;
 };

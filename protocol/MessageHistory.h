@@ -4,10 +4,11 @@
 // thread only.
 #pragma once
 
+#include "app/ChainedMap.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 struct CRouteEntry {
     // The connection's serial number: a deleted connection's number is never
@@ -19,12 +20,7 @@ struct CRouteEntry {
 class CMessageHistory {
 public:
     static constexpr int kKeys = 1000;
-    static constexpr int kBuckets = 1200;
-
-    CMessageHistory();
-    ~CMessageHistory();
-    CMessageHistory(const CMessageHistory&) = delete;
-    CMessageHistory& operator=(const CMessageHistory&) = delete;
+    static constexpr unsigned kBuckets = 1200;
 
     // Takes the oldest ring slot (forgetting its key), then inserts or
     // overwrites. The last recording of a key wins.
@@ -32,16 +28,7 @@ public:
     bool Lookup(const std::string& key, CRouteEntry& entry) const;
 
 private:
-    struct Node {
-        std::string key;
-        CRouteEntry entry;
-        Node* next = nullptr;
-    };
-    static unsigned Bucket(const std::string& key);
-    Node* Find(const std::string& key) const;
-    void Erase(const std::string& key);
-
     int m_slot = 0;
     std::array<std::string, kKeys> m_keyRing;
-    std::vector<Node*> m_buckets;
+    CChainedMap<CRouteEntry, kBuckets> m_map;
 };
