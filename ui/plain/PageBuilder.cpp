@@ -1,0 +1,147 @@
+// CPageBuilder: the byte layout of the thread page and the order of its
+// responses.
+#include "ui/plain/PageBuilder.h"
+
+#include "app/BinaryId.h"
+#include "store/ResRecord.h"
+#include "store/ThreadRecord.h"
+
+#include <algorithm>
+#include <ctime>
+#include <fstream>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// "データが存在しません。" in Shift_JIS.
+constexpr std::string_view kNoDataPage =
+    "<html><body><br><br><p align=\"center\">"
+    "\x83\x66\x81\x5b\x83\x5e\x82\xaa\x91\xb6\x8d\xdd\x82\xb5\x82\xdc\x82\xb9\x82\xf1\x81\x42"
+    "</p></body></html>";
+
+std::string ReplaceAll(std::string_view text, char from, std::string_view to) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (c == from)
+            out += to;
+        else
+            out += c;
+    }
+    return out;
+}
+
+// One post as the page shows it, its texts already escaped.
+struct CPageEntry {
+    std::string heading;
+    std::string name;
+    std::string mail;
+    std::uint32_t time = 0;
+    std::string identifier;
+    std::string body;
+};
+
+void AppendEntry(std::string& page, const CPageEntry& entry) {
+    page += "<dt><font color=\"#000080\"><b>";
+    page += entry.heading;
+    page += "</b></font> ";
+    if (!entry.mail.empty()) {
+        // A quote in the address would end the attribute and let the rest of
+        // the mail become markup.
+        page += " <a href=\"mailto:";
+        page += ReplaceAll(entry.mail, '"', "&quot;");
+        page += "\">";
+        page += entry.name;
+        page += "</a> ";
+    } else {
+        page += " <font color=\"#008000\">";
+        page += entry.name;
+        page += "</font> ";
+    }
+    page += "<font size=\"2\">";
+    page += CPageBuilder::FormatTime(entry.time);
+    page += "</font> <font color=\"#FFFFFF\" size=\"2\">";
+    page += entry.identifier;
+    page += "</font><dd>";
+    page += ReplaceAll(entry.body, '\r', "<br>");
+    page += "<br><br>\r\n";
+}
+
+} // namespace
+
+CPageBuilder::CPageBuilder(std::string root, IStoreReporter* reporter)
+    : m_root(std::move(root)), m_reporter(reporter) {}
+
+std::string CPageBuilder::BuildPage(std::string_view threadId) const {
+    CThreadRecord thread;
+    if (!thread.Load(threadId, m_root))
+        return {};
+    if (thread.GetHeld() == 0)
+        return std::string(kNoDataPage);
+
+    ::tzset(); // the zone may have changed since the last page
+    const CPageEntry opening{Escape(thread.GetTitle()),      Escape(thread.GetName()),
+                             Escape(thread.GetMail()),       thread.GetCreated(),
+                             thread.GetThreadId().GetText(), Escape(thread.GetBody())};
+    std::string page = "<html><head>\r\n"
+                       "<meta http-equiv=\"Content-Language\" content=\"ja\">\r\n"
+                       "<meta http-equiv=\"Content-Type\" content=\"text/html; "
+                       "charset=shift_jis\">\r\n"
+                       "<title>";
+    page += opening.heading;
+    page += "</title>\r\n</head><body><dl>\r\n";
+    AppendEntry(page, opening);
+
+    // Ascending by posting time; responses posted at the same second keep the
+    // order in which the directory listed them.
+    std::vector<CBinaryId> held;
+    CResRecord::ListHeld(m_root, threadId, held);
+    std::vector<CPageEntry> responses;
+    responses.reserve(held.size());
+    for (const CBinaryId& resId : held) {
+        CResRecord res;
+        if (!res.Load(threadId, resId.GetText(), m_root, m_reporter))
+            continue;
+        CPageEntry entry{Escape(res.GetTitle()), Escape(res.GetName()),    Escape(res.GetMail()),
+                         res.GetTime(),          res.GetResId().GetText(), Escape(res.GetBody())};
+        responses.push_back(std::move(entry));
+    }
+    std::stable_sort(responses.begin(), responses.end(),
+                     [](const CPageEntry& a, const CPageEntry& b) { return a.time < b.time; });
+    for (const CPageEntry& entry : responses)
+        AppendEntry(page, entry);
+    page += "</dl></body></html>";
+    return page;
+}
+
+CPageBuilder::Outcome CPageBuilder::RenderThread(std::string_view threadId,
+                                                 const std::string& path) const {
+    if (threadId.empty())
+        return Outcome::NoThread;
+    const std::string page = BuildPage(threadId);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out)
+        return Outcome::NotWritten;
+    out.write(page.data(), static_cast<std::streamsize>(page.size()));
+    out.close();
+    return out ? Outcome::Written : Outcome::NotWritten;
+}
+
+std::string CPageBuilder::FormatTime(std::uint32_t time) {
+    const std::time_t when = static_cast<std::time_t>(time);
+    std::tm local{};
+    if (!::localtime_r(&when, &local))
+        return {};
+    char text[32];
+    const std::size_t length = std::strftime(text, sizeof text, "%y/%m/%d %H:%M:%S", &local);
+    return std::string(text, length);
+}
+
+std::string CPageBuilder::Escape(std::string_view text) {
+    return ReplaceAll(ReplaceAll(text, '<', "&lt;"), '>', "&gt;");
+}
+
+std::string_view CPageBuilder::NoDataPage() {
+    return kNoDataPage;
+}

@@ -1,0 +1,44 @@
+// CPageBuilder: the thread page "current.html", built from the store as one
+// Shift_JIS byte string: the opening post, then the held responses in posting
+// order. Plain code called by the thread HTML view on the GUI thread; the view
+// picks the path and navigates to it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class IStoreReporter;
+
+class CPageBuilder {
+public:
+    enum class Outcome {
+        NoThread,  // no current thread: nothing written, the view stays where it is
+        Written,   // the file holds the page
+        NotWritten // the file could not be opened; the view navigates all the same
+    };
+
+    static constexpr std::string_view kFileName = "current.html";
+
+    // root is the store root ("thread/"); reporter is told about response
+    // files that cannot be read (nullptr: silent).
+    CPageBuilder(std::string root, IStoreReporter* reporter);
+
+    // The page of a thread: empty when its record cannot be loaded, the
+    // no-data page when none of its posts is held.
+    std::string BuildPage(std::string_view threadId) const;
+    // Builds the page and replaces the file at path with it.
+    Outcome RenderThread(std::string_view threadId, const std::string& path) const;
+
+    // Local time as "%y/%m/%d %H:%M:%S"; empty when it cannot be converted.
+    // Reads the time zone from the C library (TZ).
+    static std::string FormatTime(std::uint32_t time);
+    // "<" to "&lt;", then ">" to "&gt;"; nothing else.
+    static std::string Escape(std::string_view text);
+    // The page shown for a thread none of whose posts is held.
+    static std::string_view NoDataPage();
+
+private:
+    std::string m_root;
+    IStoreReporter* m_reporter;
+};
