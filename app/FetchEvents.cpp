@@ -23,6 +23,14 @@ void CPelmarDoc::ShowCurrentThread(std::string_view title) {
     m_ui.ShowCurrentThread(title);
 }
 
+void CPelmarDoc::OpenThreadInNewTab() {
+    // Without a current thread no tab is added; the selected one is rendered.
+    if (m_currentThreadId.empty())
+        m_ui.ShowCurrentThread("");
+    else
+        m_ui.OpenThreadInNewTab(m_currentThreadTitle);
+}
+
 void CPelmarDoc::RefreshThreadList() {
     m_ui.RefreshThreadList();
 }

@@ -123,6 +123,7 @@ public:
     // Views and fetching (FetchEvents.cpp).
     bool GetThread(const std::string& threadId, int delayMs);
     void ShowCurrentThread(std::string_view title);
+    void OpenThreadInNewTab(); // command "新しいタブで開く"
     void RefreshThreadList();
     void UpdateThreadListItem(const CThreadSummary& summary);
     bool IsFetchInProgress() const { return m_fetchInProgress.load(); }

@@ -62,6 +62,8 @@ public:
     virtual void RefreshThreadList() = 0;
     virtual void UpdateThreadRow(const CThreadSummary& summary) = 0;
     virtual void ShowCurrentThread(std::string_view title) = 0;
+    // Adds a tab with that title, selects it and shows the current thread in it.
+    virtual void OpenThreadInNewTab(std::string_view title) = 0;
 
     // Status panes: reachability (0 unknown, 1 open, 2 close), the first four
     // established peers' addresses (empty when absent) and fetch progress (0-100).

@@ -26,6 +26,7 @@ public:
     void RefreshThreadList() override {}
     void UpdateThreadRow(const CThreadSummary&) override {}
     void ShowCurrentThread(std::string_view) override {}
+    void OpenThreadInNewTab(std::string_view) override {}
     void SetStatusOpen(int state) override;
     void SetStatusNeighbours(const std::array<std::string, 4>&) override {}
     void SetProgress(int) override {}

@@ -44,6 +44,7 @@ public:
     void RefreshThreadList() override { ++refreshes; }
     void UpdateThreadRow(const CThreadSummary& summary) override { rows.push_back(summary); }
     void ShowCurrentThread(std::string_view title) override { shownTitles.emplace_back(title); }
+    void OpenThreadInNewTab(std::string_view title) override { newTabTitles.emplace_back(title); }
     void SetStatusOpen(int state) override { statusOpen = state; }
     void SetStatusNeighbours(const std::array<std::string, 4>& peers) override {
         neighbours = peers;
@@ -66,6 +67,7 @@ public:
     int refreshes = 0;
     std::vector<CThreadSummary> rows;
     std::vector<std::string> shownTitles;
+    std::vector<std::string> newTabTitles;
     int statusOpen = 0;
     std::array<std::string, 4> neighbours;
     std::vector<int> progress;
