@@ -1,5 +1,5 @@
 // CTabView: the tabbed thread pages; the document renders into the selected
-// tab through it. GUI thread.
+// tab through it. Tabs are only ever added, never closed. GUI thread.
 #pragma once
 
 #include <QWidget>
@@ -7,6 +7,8 @@
 #include <string_view>
 
 class CPelmarDoc;
+class CThreadHtmlView;
+class QTabWidget;
 
 class CTabView : public QWidget {
     Q_OBJECT
@@ -20,6 +22,17 @@ public:
     void OpenThreadInNewTab(std::string_view title);
     int TabCount() const;
 
+    // Adds a tab with a fresh page and selects it. title is raw Shift_JIS.
+    void AddTab(std::string_view title);
+    // Relabels the selected tab. title is raw Shift_JIS.
+    void SetTabTitle(std::string_view title);
+    int CurrentIndex() const;
+    QString TabLabel(int index) const;
+    CThreadHtmlView* Page(int index) const;
+
 private:
+    void OnCurrentChanged(int index);
+
     CPelmarDoc& m_doc;
+    QTabWidget* m_tabs;
 };
