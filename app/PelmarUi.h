@@ -31,7 +31,7 @@ struct CThreadDraft {
 
 // The fields of the response composition dialog.
 struct CResponseDraft {
-    std::string title; // preset by the dialog from the thread
+    std::string title;
     std::string name;
     std::string mail;
     std::string body;

@@ -16,5 +16,7 @@ inline constexpr const char kFileCreateFailed[] = "ファイルの作成に失�
 inline constexpr const char kResReadFailed[] = "レスファイルの読み込みに失敗しました。";
 inline constexpr const char kCategoryOpenFailed[] = "カテゴリのオープンに失敗しました。";
 inline constexpr const char kCategoryFileError[] = "カテゴリファイルにエラーが発生しました。";
+// %1 is the field's limit in bytes.
+inline constexpr const char kTooLong[] = "%1 文字以内で入力してください。";
 inline constexpr const char kUserAgent[] = "pelmar servent/0.1.2";
 } // namespace strings
