@@ -4,6 +4,8 @@
 
 #include <QTreeWidget>
 
+#include <string>
+
 class CPelmarDoc;
 
 class CCategoryTreeView : public QTreeWidget {
@@ -16,6 +18,12 @@ public:
     // with status 0.
     bool Load();
 
+    // An item's category name, its raw Shift_JIS bytes.
+    static std::string ItemCategory(const QTreeWidgetItem& item);
+
 private:
+    void OnSelectionChanged();
+
     CPelmarDoc& m_doc;
+    bool m_loading = false;
 };

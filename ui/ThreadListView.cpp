@@ -1,9 +1,216 @@
-// CThreadListView (being built).
+// CThreadListView: the thread list pane. Rows are filled from the store's
+// index and records; the row texts are the view's only data, with the raw
+// bytes of the texts kept beside them. GUI thread.
 #include "ui/ThreadListView.h"
 
+#include "app/PelmarDoc.h"
+#include "store/ThreadIndex.h"
+#include "store/ThreadRecord.h"
+#include "ui/Cp932.h"
+#include "ui/ListIcons.h"
+#include "ui/plain/PageBuilder.h"
+
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QMenu>
+
+#include <vector>
+
+namespace {
+
+struct ColumnLayout {
+    const char* header;
+    int width;
+    bool right;
+};
+
+constexpr ColumnLayout kColumns[CThreadListView::kColumnCount] = {
+    {"", 18, false},      {"タイトル", 224, false}, {"既得", 40, true},       {"レス", 40, true},
+    {"名前", 100, false}, {"更新日時", 104, false}, {"作成日時", 104, false}, {"ID", 100, false},
+};
+
+QByteArray Bytes(const std::string& text) {
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string ItemBytes(const QTreeWidgetItem& row, int column) {
+    const QByteArray bytes = row.data(column, Qt::UserRole).toByteArray();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+std::string CreatedText(std::uint32_t created) {
+    return created != 0 ? CPageBuilder::FormatTime(created) : std::string();
+}
+
+} // namespace
+
 CThreadListView::CThreadListView(CPelmarDoc& doc, QWidget* parent)
-    : QTreeWidget(parent), m_doc(doc) {}
+    : QTreeWidget(parent), m_doc(doc) {
+    for (int index = 0; index < 3; ++index)
+        m_icons[index] = listicons::ThreadIconAt(index);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setIconSize(QSize(16, 16));
+    setSortingEnabled(false);
+    setColumnCount(kColumnCount);
+    QStringList headers;
+    for (const ColumnLayout& column : kColumns)
+        headers << QString::fromUtf8(column.header);
+    setHeaderLabels(headers);
+    header()->setSectionsClickable(false);
+    header()->setStretchLastSection(false);
+    for (int column = 0; column < kColumnCount; ++column) {
+        setColumnWidth(column, kColumns[column].width);
+        if (kColumns[column].right)
+            headerItem()->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
+    }
 
-void CThreadListView::Refill() {}
+    connect(this, &QTreeWidget::itemSelectionChanged, this, &CThreadListView::OnSelectionChanged);
+    connect(this, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* item, int) { OnItemClicked(item); });
+    connect(this, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item, int) { OnItemDoubleClicked(item); });
+}
 
-void CThreadListView::UpdateThreadRow(const CThreadSummary&) {}
+std::string CThreadListView::RowId(const QTreeWidgetItem& row) {
+    return row.text(kId).toStdString();
+}
+
+std::string CThreadListView::RowTitle(const QTreeWidgetItem& row) {
+    return ItemBytes(row, kTitle);
+}
+
+void CThreadListView::FillRow(QTreeWidgetItem& row, const RowTexts& texts) const {
+    row.setIcon(kIcon, m_icons[texts.icon]);
+    row.setData(kIcon, kIconRole, texts.icon);
+    row.setText(kTitle, cp932::ToQString(texts.title));
+    row.setData(kTitle, Qt::UserRole, Bytes(texts.title));
+    row.setText(kHeld, QString::number(texts.held));
+    row.setText(kResCount, QString::number(texts.resCount));
+    row.setText(kName, cp932::ToQString(texts.name));
+    row.setData(kName, Qt::UserRole, Bytes(texts.name));
+    row.setText(kUpdated, QString::fromStdString(texts.updated));
+    row.setText(kCreated, QString::fromStdString(texts.created));
+    row.setText(kId, QString::fromStdString(texts.id));
+    row.setTextAlignment(kHeld, Qt::AlignRight | Qt::AlignVCenter);
+    row.setTextAlignment(kResCount, Qt::AlignRight | Qt::AlignVCenter);
+}
+
+void CThreadListView::Refill() {
+    clear();
+    std::vector<std::string> ids;
+    CThreadIndex(m_doc.GetCurrentCategory(), m_doc.GetThreadDir()).List(ids);
+    QList<QTreeWidgetItem*> rows;
+    for (const std::string& id : ids) {
+        CThreadRecord record;
+        // A thread whose record cannot be read is left out; the rest are whole.
+        if (!record.Load(id, m_doc.GetThreadDir()))
+            continue;
+        RowTexts texts;
+        texts.id = id;
+        texts.title = record.GetTitle();
+        texts.held = record.GetHeld();
+        texts.resCount = record.GetResCount();
+        texts.name = record.GetName();
+        texts.updated = CPageBuilder::FormatTime(record.GetUpdated());
+        texts.created = CreatedText(record.GetCreated());
+        texts.icon = listicons::kSheet;
+        auto* row = new QTreeWidgetItem;
+        FillRow(*row, texts);
+        rows << row;
+    }
+    addTopLevelItems(rows);
+}
+
+void CThreadListView::UpdateThreadRow(const CThreadSummary& summary) {
+    RowTexts texts;
+    texts.id = summary.threadId;
+    texts.title = summary.title;
+    texts.resCount = summary.resCount;
+    texts.name = summary.name;
+    texts.updated = CPageBuilder::FormatTime(summary.time);
+    CThreadRecord record;
+    if (record.Load(summary.threadId, m_doc.GetThreadDir())) {
+        texts.held = record.GetHeld();
+        texts.created = CreatedText(record.GetCreated());
+        texts.icon = summary.isNew ? listicons::kLightning : listicons::kSheet;
+    } else {
+        // Not in the cache: nothing held, no creation time.
+        texts.icon = listicons::kLightning;
+    }
+
+    bool done = false;
+    // The row count is read on every step: rows go and come during the walk.
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        if (summary.isNew) {
+            // Every older row of the thread goes, also one that moves up into
+            // this place, so that exactly one row remains for it.
+            while (i < topLevelItemCount() && RowId(*topLevelItem(i)) == texts.id)
+                delete takeTopLevelItem(i);
+            if (!done && (i >= topLevelItemCount() ||
+                          topLevelItem(i)->text(kUpdated).toStdString() < texts.updated)) {
+                auto* row = new QTreeWidgetItem;
+                FillRow(*row, texts);
+                insertTopLevelItem(i, row);
+                done = true;
+            }
+        } else if (RowId(*topLevelItem(i)) == texts.id) {
+            // A fetched thread keeps its place and shows as held.
+            RowTexts fetched = texts;
+            fetched.icon = listicons::kSheet;
+            FillRow(*topLevelItem(i), fetched);
+            done = true;
+        }
+    }
+    if (!done) {
+        auto* row = new QTreeWidgetItem;
+        FillRow(*row, texts);
+        addTopLevelItem(row);
+    }
+}
+
+void CThreadListView::OnSelectionChanged() {
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = topLevelItem(i);
+        if (row->isSelected()) {
+            m_doc.SetCurrentThreadId(RowId(*row));
+            m_doc.SetCurrentThreadTitle(RowTitle(*row));
+            return;
+        }
+    }
+}
+
+void CThreadListView::OnItemClicked(QTreeWidgetItem* item) {
+    // The click's selection change has already made this row current.
+    if (item)
+        m_doc.ShowCurrentThread(m_doc.GetCurrentThreadTitle());
+}
+
+void CThreadListView::OnItemDoubleClicked(QTreeWidgetItem* item) {
+    if (!item)
+        return;
+    m_doc.SetCurrentThreadId(RowId(*item));
+    m_doc.GetThread(m_doc.GetCurrentThreadId(), 0);
+}
+
+void CThreadListView::contextMenuEvent(QContextMenuEvent* event) {
+    if (const QTreeWidgetItem* row = itemAt(event->pos()))
+        m_doc.SetCurrentThreadId(RowId(*row));
+
+    QMenu menu(QString::fromUtf8("スレッドリスト"), this);
+    connect(menu.addAction(QString::fromUtf8("新しいタブで開く")), &QAction::triggered, this,
+            [this] { m_doc.OpenThreadInNewTab(); });
+    menu.addSeparator();
+    connect(menu.addAction(QString::fromUtf8("スレッド取得")), &QAction::triggered, this,
+            [this] { m_doc.GetThread(m_doc.GetCurrentThreadId(), 0); });
+    connect(menu.addAction(QString::fromUtf8("スレッドリスト更新")), &QAction::triggered, this,
+            [this] { m_doc.SendCategoryQuery(); });
+    menu.addSeparator();
+    connect(menu.addAction(QString::fromUtf8("スレッド削除")), &QAction::triggered, this,
+            [this] { m_doc.DeleteCurrentThread(); });
+    menu.exec(event->globalPos());
+}

@@ -4,13 +4,22 @@
 
 #include "app/PelmarUi.h"
 
+#include <QIcon>
 #include <QTreeWidget>
 
+#include <cstdint>
+#include <string>
+
 class CPelmarDoc;
+class QContextMenuEvent;
 
 class CThreadListView : public QTreeWidget {
     Q_OBJECT
 public:
+    enum Column { kIcon, kTitle, kHeld, kResCount, kName, kUpdated, kCreated, kId, kColumnCount };
+    // Item data of column 0: the row's picture (listicons::ThreadIcon).
+    static constexpr int kIconRole = Qt::UserRole + 1;
+
     CThreadListView(CPelmarDoc& doc, QWidget* parent = nullptr);
 
     // Rebuilds every row from the current category's index.
@@ -18,6 +27,30 @@ public:
     // Inserts or updates the row of one announced or fetched thread.
     void UpdateThreadRow(const CThreadSummary& summary);
 
+    // A row's thread id and its title's raw Shift_JIS bytes.
+    static std::string RowId(const QTreeWidgetItem& row);
+    static std::string RowTitle(const QTreeWidgetItem& row);
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
 private:
+    struct RowTexts {
+        std::string id;
+        std::string title;
+        unsigned held = 0;
+        unsigned resCount = 0;
+        std::string name;
+        std::string updated;
+        std::string created; // empty when the creation time is 0
+        int icon = 0;
+    };
+
+    void FillRow(QTreeWidgetItem& row, const RowTexts& texts) const;
+    void OnSelectionChanged();
+    void OnItemClicked(QTreeWidgetItem* item);
+    void OnItemDoubleClicked(QTreeWidgetItem* item);
+
     CPelmarDoc& m_doc;
+    QIcon m_icons[3];
 };
