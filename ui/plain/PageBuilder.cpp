@@ -2,6 +2,8 @@
 // responses.
 #include "ui/plain/PageBuilder.h"
 
+#include "app/TextEscaping.h"
+
 #include "app/BinaryId.h"
 #include "store/ResRecord.h"
 #include "store/ThreadRecord.h"
@@ -139,7 +141,7 @@ std::string CPageBuilder::FormatTime(std::uint32_t time) {
 }
 
 std::string CPageBuilder::Escape(std::string_view text) {
-    return ReplaceAll(ReplaceAll(text, '<', "&lt;"), '>', "&gt;");
+    return EscapeAngleBrackets(text);
 }
 
 std::string_view CPageBuilder::NoDataPage() {

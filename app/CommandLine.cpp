@@ -1,5 +1,5 @@
 // CCommandLine: reading the executables' options.
-#include "daemon/CommandLine.h"
+#include "app/CommandLine.h"
 
 #include <arpa/inet.h>
 

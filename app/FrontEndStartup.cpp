@@ -1,0 +1,58 @@
+// Front-end start-up shared by pelmard and pelmar. GUI thread.
+#include "app/FrontEndStartup.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+int g_signalPipe[2] = {-1, -1};
+
+// Only async-signal-safe work here: the event loop reads the pipe.
+void OnSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
+}
+} // namespace
+
+std::optional<CCommandLine> ReadCommandLine(int argc, char** argv) {
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.emplace_back(argv[i]);
+    CCommandLine line = CCommandLine::Parse(arguments);
+    if (!line.error.empty()) {
+        std::fprintf(stderr, "%s\n%s\n", line.error.c_str(), CCommandLine::Usage());
+        return std::nullopt;
+    }
+    return line;
+}
+
+CPelmarDoc::Options MakeDocumentOptions(const CCommandLine& line) {
+    const QFileInfo executable(QCoreApplication::applicationFilePath());
+    CPelmarDoc::Options options;
+    options.iniPath =
+        !line.iniPath.empty()
+            ? line.iniPath
+            : (executable.path() + "/" + executable.completeBaseName() + ".ini").toStdString();
+    options.applicationDir = executable.path().toStdString() + "/";
+    options.bindAddress = line.address;
+    options.logging = line.log;
+    return options;
+}
+
+bool QuitOnTerminationSignals() {
+    if (g_signalPipe[0] < 0 && ::pipe(g_signalPipe) != 0)
+        return false;
+    std::signal(SIGTERM, OnSignal);
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGPIPE, SIG_IGN);
+    auto* notifier =
+        new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, QCoreApplication::instance(),
+                     &QCoreApplication::quit);
+    return true;
+}

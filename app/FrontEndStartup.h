@@ -1,0 +1,20 @@
+// What both front ends do before the node starts, on the GUI thread: read the
+// command line into the document's options, and let SIGTERM / SIGINT end the
+// event loop so that the node shuts down in order.
+#pragma once
+
+#include "app/CommandLine.h"
+#include "app/PelmarDoc.h"
+
+#include <optional>
+
+// The command line's options, or nothing after the usage went to standard error.
+std::optional<CCommandLine> ReadCommandLine(int argc, char** argv);
+
+// The settings file defaults to the executable's path with the extension "ini";
+// "current.html" goes beside the executable.
+CPelmarDoc::Options MakeDocumentOptions(const CCommandLine& line);
+
+// Makes SIGTERM and SIGINT quit the running QCoreApplication (and ignores
+// SIGPIPE). False when the signal pipe could not be made.
+bool QuitOnTerminationSignals();
