@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
-./scripts/build.sh
+BUILD_TARGETS="pelmard pelmar pelmar-reflector" ./scripts/build.sh
 mkdir -p run
 [ -f run/category.dat ] || cp res/category.dat run/category.dat
 cd run
