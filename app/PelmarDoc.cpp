@@ -1,5 +1,5 @@
 // CPelmarDoc: construction, start-up, shutdown, the event log and store
-// messages. GUI thread, except ReportStoreFailure (also the fetch worker).
+// messages. GUI thread.
 #include "app/PelmarDoc.h"
 
 #include "app/BinaryId.h"
@@ -13,8 +13,6 @@
 #include "res/Strings.h"
 #include "store/ThreadIndex.h"
 #include "transfer/FetchWorker.h"
-
-#include <QThread>
 
 #include <ctime>
 #include <filesystem>
@@ -102,13 +100,7 @@ void CPelmarDoc::WriteLog(std::string_view text) {
 }
 
 void CPelmarDoc::ReportStoreFailure(std::string_view textUtf8) {
-    if (QThread::currentThread() == thread()) {
-        m_ui.ShowMessage(textUtf8, IPelmarUi::MessageIcon::None);
-        return;
-    }
-    // The worker waits until the user has seen the message.
-    const std::string text(textUtf8);
-    QMetaObject::invokeMethod(
-        this, [this, text] { m_ui.ShowMessage(text, IPelmarUi::MessageIcon::None); },
-        Qt::BlockingQueuedConnection);
+    // GUI thread only: the fetch worker hands its store messages over through
+    // CFetchWorker, which waits until the user has seen them.
+    m_ui.ShowMessage(textUtf8, IPelmarUi::MessageIcon::None);
 }

@@ -139,8 +139,8 @@ public:
     void SetClock(std::function<std::uint32_t()> clock) { m_clock = std::move(clock); }
     void SetRandom(std::function<unsigned()> random) { m_random = std::move(random); }
 
-    // IStoreReporter: safe on the GUI thread and on the fetch worker, which
-    // waits until the message has been shown.
+    // IStoreReporter, on the GUI thread (the fetch worker reaches it through
+    // CFetchWorker, waiting until the message has been shown).
     void ReportStoreFailure(std::string_view textUtf8) override;
 
 public slots:
