@@ -2,8 +2,6 @@
 // are stored. Plain code; any thread.
 #include "app/TextEscaping.h"
 
-namespace {
-
 std::string ReplaceAll(std::string_view text, char from, std::string_view to) {
     std::string out;
     out.reserve(text.size());
@@ -15,8 +13,6 @@ std::string ReplaceAll(std::string_view text, char from, std::string_view to) {
     }
     return out;
 }
-
-} // namespace
 
 std::string EscapeAngleBrackets(std::string_view text) {
     // Two passes in this order: the "&lt;" made by the first holds no ">".

@@ -22,18 +22,6 @@ constexpr std::string_view kNoDataPage =
     "\x83\x66\x81\x5b\x83\x5e\x82\xaa\x91\xb6\x8d\xdd\x82\xb5\x82\xdc\x82\xb9\x82\xf1\x81\x42"
     "</p></body></html>";
 
-std::string ReplaceAll(std::string_view text, char from, std::string_view to) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        if (c == from)
-            out += to;
-        else
-            out += c;
-    }
-    return out;
-}
-
 // One post as the page shows it, its texts already escaped.
 struct CPageEntry {
     std::string heading;
