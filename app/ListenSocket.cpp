@@ -4,36 +4,82 @@
 #include "app/PelmarDoc.h"
 #include "protocol/ServentSocket.h"
 
-#include <QHostAddress>
 #include <QTcpSocket>
-#include <QTimer>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kBacklog = 64;
+constexpr int kResumeAfterMs = 1000;
+
+} // namespace
 
 CListenSocket::CListenSocket(CPelmarDoc& doc) : m_doc(doc) {
-    connect(&m_server, &QTcpServer::newConnection, this, &CListenSocket::OnAccept);
-    connect(&m_server, &QTcpServer::acceptError, this, &CListenSocket::OnAcceptError);
+    m_resume.setSingleShot(true);
+    m_resume.setInterval(kResumeAfterMs);
+    connect(&m_resume, &QTimer::timeout, this, [this] { m_notifier->setEnabled(true); });
+}
+
+CListenSocket::~CListenSocket() {
+    m_notifier.reset();
+    if (m_descriptor >= 0)
+        ::close(m_descriptor);
 }
 
 bool CListenSocket::Listen(const std::string& bindAddress, std::uint16_t port) {
-    const QHostAddress address =
-        bindAddress.empty() ? QHostAddress(QHostAddress::AnyIPv4)
-                            : QHostAddress(QString::fromStdString(bindAddress));
-    m_server.setMaxPendingConnections(64);
-    return m_server.listen(address, port);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    if (bindAddress.empty())
+        address.sin_addr.s_addr = htonl(INADDR_ANY);
+    else if (::inet_pton(AF_INET, bindAddress.c_str(), &address.sin_addr) != 1)
+        return false;
+
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, kBacklog) != 0) {
+        ::close(fd);
+        return false;
+    }
+    m_descriptor = fd;
+    m_notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, &CListenSocket::OnAccept);
+    return true;
 }
 
 void CListenSocket::OnAccept() {
-    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+    for (;;) {
+        const int fd = ::accept4(m_descriptor, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED)
+                continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK) {
+                // Out of descriptors or memory: the connections wait in the
+                // backlog until some are free again.
+                m_notifier->setEnabled(false);
+                m_resume.start();
+            }
+            return;
+        }
+        auto* socket = new QTcpSocket;
+        if (!socket->setSocketDescriptor(fd)) {
+            delete socket;
+            ::close(fd);
+            continue;
+        }
         auto* connection = new CServentSocket(m_doc);
         m_doc.AppendConnection(connection);
         connection->Accept(socket);
         m_doc.SweepClosedConnections();
         m_doc.UpdateConnectionStatus();
     }
-}
-
-void CListenSocket::OnAcceptError(QAbstractSocket::SocketError) {
-    // A failed accept (for example no descriptors left) pauses the server;
-    // try again a little later instead of spinning or giving up for good.
-    m_server.pauseAccepting();
-    QTimer::singleShot(1000, this, [this] { m_server.resumeAccepting(); });
 }

@@ -118,8 +118,11 @@ TEST(DescriptorLimitTest, ListenerOutlivesRunningOutOfDescriptors) {
     LimitedNode node(static_cast<rlim_t>(baseline + 6));
     ASSERT_TRUE(node.started);
 
-    std::vector<int> clients;
-    for (int i = 0; i < 24; ++i)
+    // A first connection drained to an empty backlog leaves the listener in
+    // the state it is in on any node that has run a while.
+    std::vector<int> clients{OpenClientConnection()};
+    RunEventsFor(300);
+    for (int i = 1; i < 24; ++i)
         clients.push_back(OpenClientConnection());
     RunEventsFor(1500);
     ASSERT_TRUE(node.Running());
