@@ -83,6 +83,14 @@ void CMainFrame::AttachDocument(CPelmarDoc* doc) {
     setCentralWidget(m_outerSplitter);
 }
 
+bool CMainFrame::InitialUpdateFrame() {
+    // The tree goes first: the list's first fill reads the category it sets.
+    if (!m_categoryTree || !m_categoryTree->Load())
+        return false;
+    show();
+    return true;
+}
+
 QAction* CMainFrame::AddCommand(QMenu* menu, const char* text, int id, const char* prompt) {
     auto* action = new QAction(Text(text), this);
     action->setData(id);
@@ -166,6 +174,13 @@ void CMainFrame::CreateToolBars() {
     m_dialogBar->setObjectName(QStringLiteral("dialogBar"));
     m_dialogBar->addWidget(new QLabel(Text("pelmar プロトタイプ Ver 0.1.2"), m_dialogBar));
     addToolBar(Qt::TopToolBarArea, m_dialogBar);
+
+    // Both bars are bands at the top edge: they keep their grip handles and
+    // may change places there, but never float or dock at another edge.
+    for (QToolBar* band : {m_toolBar, m_dialogBar}) {
+        band->setAllowedAreas(Qt::TopToolBarArea);
+        band->setFloatable(false);
+    }
 
     // The menu item's check mark follows the toolbar however it was hidden.
     QAction* toolBarItem = CommandAction(command::kViewToolBar);
@@ -273,7 +288,8 @@ void CMainFrame::ShowMessage(std::string_view textUtf8, MessageIcon icon) {
 }
 
 bool CMainFrame::AskYesNo(std::string_view textUtf8) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("pelmar"),
+    // A plain Yes/No box: only the "not connected" warning carries an icon.
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("pelmar"),
                     QString::fromUtf8(textUtf8.data(), qsizetype(textUtf8.size())),
                     QMessageBox::Yes | QMessageBox::No, this);
     box.setDefaultButton(QMessageBox::No);
@@ -316,7 +332,9 @@ void CMainFrame::OpenThreadInNewTab(std::string_view title) {
     if (!m_tabView)
         return;
     m_tabView->OpenThreadInNewTab(title);
-    SetTitleFrom(title);
+    // A new tab always names its thread in the window title, even an empty
+    // title (a thread only announced so far may have none).
+    setWindowTitle(QStringLiteral("pelmar - ") + cp932::ToQString(title));
 }
 
 void CMainFrame::SetTitleFrom(std::string_view title) {

@@ -54,6 +54,13 @@ public:
     // attached the calls that need a view do nothing.
     void AttachDocument(CPelmarDoc* doc);
     CPelmarDoc* Document() const { return m_doc; }
+    // Opens the window on the attached, started document: the category tree
+    // reads "category.dat" and selects its first category, then the window
+    // shows and the thread list fills itself for that category. False, with
+    // the window left hidden, when "category.dat" is missing or malformed
+    // (its message has been shown; the program then ends) or no document is
+    // attached.
+    bool InitialUpdateFrame();
 
     // Runs one command as the menu, toolbar or context menu would. False for
     // an id that nothing handles (those items are disabled).

@@ -4,7 +4,6 @@
 #include "app/FrontEndStartup.h"
 #include "app/PelmarDoc.h"
 #include "ui/AppIcon.h"
-#include "ui/CategoryTreeView.h"
 #include "ui/MainFrame.h"
 
 #include <QApplication>
@@ -29,8 +28,7 @@ int main(int argc, char** argv) {
         CPelmarDoc doc(frame, MakeDocumentOptions(*line));
         if (doc.Start()) {
             frame.AttachDocument(&doc);
-            if (frame.CategoryTree()->Load()) {
-                frame.show();
+            if (frame.InitialUpdateFrame()) {
                 for (const std::string& entry : line->connect)
                     QTimer::singleShot(0, &doc, [&doc, entry] { doc.ConnectToEntry(entry); });
                 app.exec();

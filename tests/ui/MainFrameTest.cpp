@@ -1,11 +1,19 @@
 // CMainFrame with a real document: status panes, progress, menus, window
 // title, the reflector timer and the message boxes.
 #include "ui/MainFrame.h"
+#include "app/BinaryId.h"
 #include "app/PelmarDoc.h"
+#include "res/Strings.h"
+#include "store/ThreadRecord.h"
 #include "support/TempDir.h"
+#include "ui/CategoryTreeView.h"
 #include "ui/ProgressStatusBar.h"
+#include "ui/TabView.h"
+#include "ui/ThreadHtmlView.h"
+#include "ui/ThreadListView.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -15,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -44,6 +53,29 @@ void AnswerNextMessageBox(std::function<void(QMessageBox&)> inspect) {
     });
     poll->start(10);
 }
+
+// While it lives, closes every modal window as a user who cancels would and
+// notes the message box's text or the dialog's title.
+class ModalCanceller {
+public:
+    ModalCanceller() {
+        QObject::connect(&m_poll, &QTimer::timeout, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                seen << box->text();
+                box->button(QMessageBox::Ok)->click();
+            } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+                seen << dialog->windowTitle();
+                dialog->reject();
+            }
+        });
+        m_poll.start(10);
+    }
+    QStringList seen;
+
+private:
+    QTimer m_poll;
+};
 } // namespace
 
 class MainFrameTest : public ::testing::Test {
@@ -65,6 +97,32 @@ protected:
         frame.reset();
     }
     QString Pane(int pane) const { return frame->StatusBar()->PaneText(pane); }
+
+    // A thread of category "news" in the store, as if posted here; the
+    // document is not started (no listener), so the store tree is made here.
+    std::string StoreThread(char digit, std::uint16_t resCount) {
+        namespace fs = std::filesystem;
+        for (const char* name : {"index", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "a",
+                                 "b", "c", "d", "e", "f"})
+            fs::create_directories(doc->GetThreadDir() + name);
+        const std::string idText(32, digit);
+        const CBinaryId id = CBinaryId::FromText(idText);
+        CThreadRecord thread(id, "title", "news", "name", "", "body", id, CBinaryId(), 1015000000,
+                             1015000000);
+        thread.SetHeld(1);
+        thread.SetResCount(resCount);
+        EXPECT_TRUE(thread.Create(doc->GetThreadDir(), nullptr));
+        return idText;
+    }
+    std::vector<std::string> ListedIds() const {
+        std::vector<std::string> ids;
+        for (int i = 0; i < frame->ThreadList()->topLevelItemCount(); ++i)
+            ids.push_back(CThreadListView::RowId(*frame->ThreadList()->topLevelItem(i)));
+        return ids;
+    }
+    QString PageText() const {
+        return frame->Tabs()->Page(frame->Tabs()->CurrentIndex())->toPlainText();
+    }
 
     TempDir dir;
     std::unique_ptr<CMainFrame> frame;
@@ -137,6 +195,31 @@ TEST_F(MainFrameTest, MenusInOrderWithTestMenuAndSaveItemDisabled) {
     EXPECT_EQ(frame->CommandAction(command::kAbout)->toolTip(), U("ﾊﾞｰｼﾞｮﾝ情報"));
 }
 
+TEST_F(MainFrameTest, NodeCommandsReachTheDocumentAndCancelChangesNothing) {
+    doc->SetCurrentCategory("news");
+    const auto run = [&](int id) {
+        ModalCanceller canceller;
+        EXPECT_TRUE(frame->OnCommand(id)) << id;
+        return canceller.seen;
+    };
+    // Without a connection the network commands only warn.
+    EXPECT_EQ(run(command::kGetThread), QStringList(U(strings::kNotConnected)));
+    EXPECT_FALSE(doc->IsFetchInProgress());
+    EXPECT_EQ(run(command::kRefreshList), QStringList(U(strings::kNotConnected)));
+    EXPECT_EQ(run(command::kPing), QStringList());
+    // A response needs a thread held here.
+    EXPECT_EQ(run(command::kNewResponse), QStringList(U(strings::kNoThreadData)));
+    // The dialogs come up and, cancelled, leave no trace.
+    EXPECT_EQ(run(command::kNewThread), QStringList(U("スレッド送信")));
+    EXPECT_FALSE(std::filesystem::exists(doc->GetThreadDir() + "index"));
+    EXPECT_EQ(run(command::kConnect), QStringList(U("エントリーポイント")));
+    EXPECT_TRUE(doc->GetConnections().empty());
+    EXPECT_EQ(run(command::kAbout), QStringList(U("pelmarのﾊﾞｰｼﾞｮﾝ情報")));
+    // Without a current thread no tab is added.
+    EXPECT_EQ(run(command::kOpenInNewTab), QStringList());
+    EXPECT_EQ(frame->Tabs()->TabCount(), 1);
+}
+
 TEST_F(MainFrameTest, ToolbarButtonsInOrderAndPromptsShowInPaneZero) {
     QList<int> ids;
     for (QAction* action : frame->findChild<QToolBar*>(QStringLiteral("toolBar"))->actions())
@@ -145,6 +228,12 @@ TEST_F(MainFrameTest, ToolbarButtonsInOrderAndPromptsShowInPaneZero) {
                                command::kRefreshList, command::kGetThread, 0, command::kUnused, 0,
                                command::kAbout}));
     auto* dialogBar = frame->findChild<QToolBar*>(QStringLiteral("dialogBar"));
+    // Both are bands at the top edge that never float away.
+    for (QToolBar* band : {frame->findChild<QToolBar*>(QStringLiteral("toolBar")), dialogBar}) {
+        EXPECT_EQ(band->allowedAreas(), Qt::TopToolBarArea);
+        EXPECT_FALSE(band->isFloatable());
+        EXPECT_TRUE(band->isMovable()); // the grip handle stays
+    }
     ASSERT_NE(dialogBar->findChild<QLabel*>(), nullptr);
     EXPECT_EQ(dialogBar->findChild<QLabel*>()->text(), U("pelmar プロトタイプ Ver 0.1.2"));
 
@@ -176,6 +265,43 @@ TEST_F(MainFrameTest, WindowTitleTakesTheShownThreadsTitle) {
     EXPECT_EQ(frame->windowTitle(), U("pelmar - スレッド"));
     doc->ShowCurrentThread(""); // a re-render keeps the title
     EXPECT_EQ(frame->windowTitle(), U("pelmar - スレッド"));
+    // A new tab names its thread even when an announcement gave no title.
+    doc->SetCurrentThreadId(std::string(32, 'a'));
+    doc->SetCurrentThreadTitle("");
+    doc->OpenThreadInNewTab();
+    EXPECT_EQ(frame->windowTitle(), "pelmar - ");
+}
+
+TEST_F(MainFrameTest, OpeningListsTheFirstCategorysThreads) {
+    TempDir::WriteFile(dir / "category.dat", "news\n\tlocal\nchat\n");
+    doc->SetCurrentCategory("news");
+    const std::string id = StoreThread('4', 1);
+    doc->SetCurrentCategory("");
+    ASSERT_TRUE(frame->InitialUpdateFrame());
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_EQ(doc->GetCurrentCategory(), "news");
+    EXPECT_EQ(ListedIds(), std::vector<std::string>{id});
+    frame->hide();
+}
+
+TEST_F(MainFrameTest, OpeningWithoutCategoryFileWarnsAndLeavesTheWindowHidden) {
+    QString text;
+    AnswerNextMessageBox([&](QMessageBox& box) { text = box.text(); });
+    EXPECT_FALSE(frame->InitialUpdateFrame());
+    EXPECT_EQ(text, U(strings::kCategoryOpenFailed));
+    EXPECT_FALSE(frame->isVisible());
+}
+
+TEST_F(MainFrameTest, ViewsOpenAtTheirSizes) {
+    frame->show();
+    QApplication::processEvents();
+    // The tree keeps its 200 pixels; the list and the pages share the right
+    // column equally, as their 600 x 200 sizes do.
+    EXPECT_EQ(frame->CategoryTree()->width(), 200);
+    EXPECT_GE(frame->ThreadList()->width(), 600);
+    EXPECT_NEAR(frame->ThreadList()->height(), frame->Tabs()->height(), 1);
+    EXPECT_GE(frame->ThreadList()->height(), 200);
+    frame->hide();
 }
 
 TEST_F(MainFrameTest, ReflectTimerRunsEveryThirtyMinutesOnceStarted) {
@@ -197,11 +323,79 @@ TEST_F(MainFrameTest, MessageBoxesAreTitledPelmarAndQuestionsDefaultToNo) {
     EXPECT_TRUE(warning);
 
     bool defaultIsNo = false;
+    bool plain = false;
     AnswerNextMessageBox([&](QMessageBox& box) {
         defaultIsNo = box.defaultButton() == box.button(QMessageBox::No);
+        plain = box.icon() == QMessageBox::NoIcon;
     });
     EXPECT_FALSE(frame->AskYesNo("delete?"));
     EXPECT_TRUE(defaultIsNo);
+    EXPECT_TRUE(plain);
+}
+
+TEST_F(MainFrameTest, DeleteCommandAsksThenDropsTheRowAndBlanksThePage) {
+    doc->SetCurrentCategory("news");
+    const std::string kept = StoreThread('1', 2);
+    const std::string gone = StoreThread('2', 3);
+    doc->RefreshThreadList();
+    ASSERT_EQ(ListedIds().size(), 2u);
+    doc->SetCurrentThreadId(gone);
+    doc->ShowCurrentThread("title");
+    ASSERT_TRUE(PageText().contains("body"));
+
+    // No, the default answer, changes nothing.
+    QString question;
+    AnswerNextMessageBox([&](QMessageBox& box) { question = box.text(); });
+    EXPECT_TRUE(frame->OnCommand(command::kDeleteThread));
+    EXPECT_EQ(question, U(strings::kConfirmDelete));
+    EXPECT_EQ(ListedIds().size(), 2u);
+    EXPECT_TRUE(std::filesystem::exists(doc->GetThreadDir() + "2/" + gone));
+
+    AnswerNextMessageBox([](QMessageBox& box) { box.setDefaultButton(QMessageBox::Yes); });
+    EXPECT_TRUE(frame->OnCommand(command::kDeleteThread));
+    EXPECT_EQ(ListedIds(), std::vector<std::string>{kept});
+    EXPECT_FALSE(std::filesystem::exists(doc->GetThreadDir() + "2/" + gone));
+    // The thread stays current; with its files gone its page is blank, and
+    // the title it was shown under stays.
+    EXPECT_EQ(doc->GetCurrentThreadId(), gone);
+    EXPECT_TRUE(PageText().trimmed().isEmpty()) << PageText().toStdString();
+    EXPECT_EQ(frame->windowTitle(), "pelmar - title");
+
+    // Without a current thread the command asks nothing.
+    doc->SetCurrentThreadId("");
+    EXPECT_TRUE(frame->OnCommand(command::kDeleteThread));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(MainFrameTest, FinishedFetchTurnsTheAnnouncedRowIntoTheStoredThread) {
+    doc->SetCurrentCategory("news");
+    const std::string id = StoreThread('3', 7);
+    CThreadSummary announced;
+    announced.category = "news";
+    announced.threadId = id;
+    announced.title = "title";
+    announced.resCount = 1;
+    announced.name = "name";
+    announced.time = 1015000000;
+    announced.isNew = true;
+    doc->UpdateThreadListItem(announced);
+    ASSERT_EQ(ListedIds(), std::vector<std::string>{id});
+    QTreeWidgetItem* row = frame->ThreadList()->topLevelItem(0);
+    ASSERT_EQ(row->data(CThreadListView::kIcon, CThreadListView::kIconRole).toInt(), 2);
+
+    doc->SetCurrentThreadId(id);
+    doc->OnFetchProgress(1, 2);
+    doc->OnFetchDone();
+    ASSERT_EQ(ListedIds(), std::vector<std::string>{id});
+    row = frame->ThreadList()->topLevelItem(0);
+    EXPECT_EQ(row->data(CThreadListView::kIcon, CThreadListView::kIconRole).toInt(), 0);
+    EXPECT_EQ(row->text(CThreadListView::kResCount), "7");
+    EXPECT_TRUE(PageText().contains("body"));
+    EXPECT_EQ(frame->StatusBar()->Progress(), 0);
+    EXPECT_FALSE(doc->IsFetchInProgress());
+    // The last percentage is forgotten, so the next fetch's 50 % shows again.
+    doc->OnFetchProgress(1, 2);
+    EXPECT_EQ(frame->StatusBar()->Progress(), 50);
 }
 
 TEST(MainFrameWithoutDocumentTest, ViewCallsDoNothingUntilADocumentIsAttached) {
@@ -211,6 +405,8 @@ TEST(MainFrameWithoutDocumentTest, ViewCallsDoNothingUntilADocumentIsAttached) {
     frame.RefreshThreadList();
     EXPECT_EQ(frame.windowTitle(), "pelmar");
     EXPECT_EQ(frame.CategoryTree(), nullptr);
+    EXPECT_FALSE(frame.InitialUpdateFrame());
+    EXPECT_FALSE(frame.isVisible());
     EXPECT_FALSE(frame.OnCommand(command::kPing));
     std::string entry;
     EXPECT_FALSE(frame.ChooseEntryPoint(entry));
