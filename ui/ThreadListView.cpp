@@ -13,6 +13,7 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMenu>
+#include <QShowEvent>
 
 #include <vector>
 
@@ -69,6 +70,11 @@ CThreadListView::CThreadListView(CPelmarDoc& doc, QWidget* parent)
             headerItem()->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
     }
 
+    // The headers are part of the list: the menu opens there too, on no row.
+    header()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(header(), &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { ShowContextMenu(header()->viewport()->mapToGlobal(at)); });
+
     connect(this, &QTreeWidget::itemSelectionChanged, this, &CThreadListView::OnSelectionChanged);
     connect(this, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item, int) { OnItemClicked(item); });
@@ -84,7 +90,7 @@ std::string CThreadListView::RowTitle(const QTreeWidgetItem& row) {
     return ItemBytes(row, kTitle);
 }
 
-void CThreadListView::FillRow(QTreeWidgetItem& row, const RowTexts& texts) const {
+void CThreadListView::FillRow(QTreeWidgetItem& row, const RowTexts& texts, bool keepCreated) const {
     row.setIcon(kIcon, m_icons[texts.icon]);
     row.setData(kIcon, kIconRole, texts.icon);
     row.setText(kTitle, cp932::ToQString(texts.title));
@@ -94,13 +100,15 @@ void CThreadListView::FillRow(QTreeWidgetItem& row, const RowTexts& texts) const
     row.setText(kName, cp932::ToQString(texts.name));
     row.setData(kName, Qt::UserRole, Bytes(texts.name));
     row.setText(kUpdated, QString::fromStdString(texts.updated));
-    row.setText(kCreated, QString::fromStdString(texts.created));
+    if (!keepCreated || !texts.created.empty())
+        row.setText(kCreated, QString::fromStdString(texts.created));
     row.setText(kId, QString::fromStdString(texts.id));
     row.setTextAlignment(kHeld, Qt::AlignRight | Qt::AlignVCenter);
     row.setTextAlignment(kResCount, Qt::AlignRight | Qt::AlignVCenter);
 }
 
 void CThreadListView::Refill() {
+    m_filled = true;
     clear();
     std::vector<std::string> ids;
     CThreadIndex(m_doc.GetCurrentCategory(), m_doc.GetThreadDir()).List(ids);
@@ -162,7 +170,7 @@ void CThreadListView::UpdateThreadRow(const CThreadSummary& summary) {
             // A fetched thread keeps its place and shows as held.
             RowTexts fetched = texts;
             fetched.icon = listicons::kSheet;
-            FillRow(*topLevelItem(i), fetched);
+            FillRow(*topLevelItem(i), fetched, true);
             done = true;
         }
     }
@@ -197,10 +205,25 @@ void CThreadListView::OnItemDoubleClicked(QTreeWidgetItem* item) {
     m_doc.GetThread(m_doc.GetCurrentThreadId(), 0);
 }
 
-void CThreadListView::contextMenuEvent(QContextMenuEvent* event) {
-    if (const QTreeWidgetItem* row = itemAt(event->pos()))
-        m_doc.SetCurrentThreadId(RowId(*row));
+void CThreadListView::showEvent(QShowEvent* event) {
+    QTreeWidget::showEvent(event);
+    // The category tree has set the current category by the time the window
+    // first shows; the list starts from it.
+    if (!m_filled)
+        Refill();
+}
 
+void CThreadListView::contextMenuEvent(QContextMenuEvent* event) {
+    // The screen position, not the event's own: a request from the keyboard
+    // comes in the list's coordinates, whose top is the header, not a row.
+    const QPoint at = viewport()->mapFromGlobal(event->globalPos());
+    if (viewport()->rect().contains(at))
+        if (const QTreeWidgetItem* row = itemAt(at))
+            m_doc.SetCurrentThreadId(RowId(*row));
+    ShowContextMenu(event->globalPos());
+}
+
+void CThreadListView::ShowContextMenu(const QPoint& globalPos) {
     QMenu menu(QString::fromUtf8("スレッドリスト"), this);
     connect(menu.addAction(QString::fromUtf8("新しいタブで開く")), &QAction::triggered, this,
             [this] { m_doc.OpenThreadInNewTab(); });
@@ -212,5 +235,5 @@ void CThreadListView::contextMenuEvent(QContextMenuEvent* event) {
     menu.addSeparator();
     connect(menu.addAction(QString::fromUtf8("スレッド削除")), &QAction::triggered, this,
             [this] { m_doc.DeleteCurrentThread(); });
-    menu.exec(event->globalPos());
+    menu.exec(globalPos);
 }

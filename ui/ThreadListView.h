@@ -12,6 +12,7 @@
 
 class CPelmarDoc;
 class QContextMenuEvent;
+class QShowEvent;
 
 class CThreadListView : public QTreeWidget {
     Q_OBJECT
@@ -33,6 +34,7 @@ public:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     struct RowTexts {
@@ -46,11 +48,15 @@ private:
         int icon = 0;
     };
 
-    void FillRow(QTreeWidgetItem& row, const RowTexts& texts) const;
+    // keepCreated: a row being refreshed keeps the creation time it shows
+    // when the fresh texts have none.
+    void FillRow(QTreeWidgetItem& row, const RowTexts& texts, bool keepCreated = false) const;
     void OnSelectionChanged();
     void OnItemClicked(QTreeWidgetItem* item);
     void OnItemDoubleClicked(QTreeWidgetItem* item);
+    void ShowContextMenu(const QPoint& globalPos);
 
     CPelmarDoc& m_doc;
     QIcon m_icons[3];
+    bool m_filled = false; // the first fill is made when the pane is first shown
 };

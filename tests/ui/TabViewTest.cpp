@@ -7,6 +7,7 @@
 #include "store/ThreadRecord.h"
 #include "support/InProcessNode.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -115,6 +116,22 @@ TEST_F(TabViewTest, OnlyMailLinksGoToTheDesktop) {
 
     ASSERT_EQ(catcher.opened.size(), 1);
     EXPECT_EQ(catcher.opened.front().scheme(), QStringLiteral("mailto"));
+}
+
+TEST_F(TabViewTest, NewAndHiddenPagesAlwaysHaveTheShownPagesSize) {
+    view.resize(600, 400);
+    view.show();
+    QCoreApplication::processEvents();
+    view.OpenThreadInNewTab(kTitle);
+    // At once, before the event loop has laid anything out again.
+    EXPECT_EQ(view.Page(1)->geometry(), view.Page(0)->geometry());
+
+    view.resize(500, 300);
+    QCoreApplication::processEvents();
+    const QRect shown = view.Page(1)->geometry();
+    view.findChild<QTabWidget*>()->setCurrentIndex(0);
+    EXPECT_EQ(view.Page(0)->geometry(), shown);
+    EXPECT_EQ(view.CurrentIndex(), 0);
 }
 
 TEST(PagePathTest, FallsBackToTheCacheDirectoryWhenTheProgramsDirectoryIsMissing) {

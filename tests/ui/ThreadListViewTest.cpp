@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QHeaderView>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -173,19 +174,41 @@ TEST_F(ThreadListViewTest, ClicksShowFetchAndRightClickPicksTheRow) {
 
     // The menu opens on a row and away from any; only a row changes the thread.
     int menus = 0;
-    const auto rightClick = [&](const QPoint& at) {
+    const auto requestMenu = [&](QWidget* target, QContextMenuEvent::Reason reason,
+                                 const QPoint& at) {
         QTimer::singleShot(50, [&] {
             if (QWidget* popup = QApplication::activePopupWidget()) {
                 ++menus;
                 popup->close();
             }
         });
-        QContextMenuEvent event(QContextMenuEvent::Mouse, at, view.viewport()->mapToGlobal(at));
-        QApplication::sendEvent(view.viewport(), &event);
+        QContextMenuEvent event(reason, at, target->mapToGlobal(at));
+        QApplication::sendEvent(target, &event);
     };
-    rightClick(view.visualItemRect(view.topLevelItem(1)).center());
+    requestMenu(view.viewport(), QContextMenuEvent::Mouse,
+                view.visualItemRect(view.topLevelItem(1)).center());
     EXPECT_EQ(node.doc->GetCurrentThreadId(), Id('2'));
-    rightClick(QPoint(10, 280));
+    requestMenu(view.viewport(), QContextMenuEvent::Mouse, QPoint(10, 280));
     EXPECT_EQ(node.doc->GetCurrentThreadId(), Id('2'));
-    EXPECT_EQ(menus, 2);
+    // The column headers lie above the rows; a right click there hits none.
+    QWidget* headers = view.header()->viewport();
+    requestMenu(headers, QContextMenuEvent::Mouse, QPoint(30, headers->height() / 2));
+    EXPECT_EQ(node.doc->GetCurrentThreadId(), Id('2'));
+    // The menu key asks in the list's own coordinates, which include the header.
+    requestMenu(&view, QContextMenuEvent::Keyboard,
+                view.viewport()->mapTo(&view, view.visualItemRect(view.topLevelItem(0)).center()));
+    EXPECT_EQ(node.doc->GetCurrentThreadId(), Id('1'));
+    EXPECT_EQ(menus, 4);
+}
+
+TEST_F(ThreadListViewTest, FirstShowFillsTheListOnceFromTheCurrentCategory) {
+    StoreThread(Id('1'), kBase + 9 * kDay, kBase);
+    view.show();
+    ASSERT_EQ(Ids(), std::vector<std::string>{Id('1')});
+
+    // Showing the pane again keeps the rows the network has added since.
+    view.UpdateThreadRow(Summary(Id('a'), kBase + 10 * kDay, true));
+    view.hide();
+    view.show();
+    EXPECT_EQ(Ids(), (std::vector<std::string>{Id('a'), Id('1')}));
 }

@@ -19,8 +19,8 @@ CCategoryFile::Result CCategoryFile::Parse(const std::string& bytes) {
     std::size_t start = 0;
     while (start < bytes.size()) {
         std::size_t end = bytes.find('\n', start);
-        std::string line = bytes.substr(start, end == std::string::npos ? std::string::npos
-                                                                         : end - start);
+        std::string line =
+            bytes.substr(start, end == std::string::npos ? std::string::npos : end - start);
         start = end == std::string::npos ? bytes.size() : end + 1;
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
