@@ -1,5 +1,6 @@
 // bytelimit: counting and keeping composition fields within their CP932 byte
-// limits while the user types, and the check made when sending.
+// limits (and single-line fields to one line) while the user types, and the
+// check made when sending.
 #include "ui/ByteLimit.h"
 
 #include "res/Strings.h"
@@ -39,12 +40,32 @@ CCut CutAroundCursor(const QString& text, qsizetype cursor, std::size_t limit, b
     return {bytelimit::FitToBytes(text.left(cursor), limit - tailBytes, crlf).size(), cursor};
 }
 
+qsizetype FirstLineBreak(const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('\r') || text[i] == QLatin1Char('\n'))
+            return i;
+    }
+    return -1;
+}
+
 class CByteLimitValidator : public QValidator {
 public:
+    static constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
+
     CByteLimitValidator(std::size_t limit, QObject* parent) : QValidator(parent), m_limit(limit) {}
 
     State validate(QString& input, int& pos) const override {
-        if (bytelimit::CountBytes(input) <= m_limit)
+        // A single-line field takes one line: pasted text ends at its first
+        // line break. Only an insertion can bring one, and it ends at pos.
+        const qsizetype lineBreak = FirstLineBreak(input);
+        if (lineBreak >= 0) {
+            const qsizetype end = std::clamp<qsizetype>(pos, lineBreak, input.size());
+            input.remove(lineBreak, end - lineBreak);
+            input.remove(QLatin1Char('\r'));
+            input.remove(QLatin1Char('\n'));
+            pos = static_cast<int>(std::min<qsizetype>(pos, lineBreak));
+        }
+        if (m_limit == kNoLimit || bytelimit::CountBytes(input) <= m_limit)
             return Acceptable;
         const CCut cut = CutAroundCursor(input, pos, m_limit, false);
         input.remove(cut.from, cut.to - cut.from);
@@ -91,6 +112,10 @@ std::string BodyBytes(const QString& text) {
 
 void Apply(QLineEdit* edit, std::size_t limit) {
     edit->setValidator(new CByteLimitValidator(limit, edit));
+}
+
+void KeepOneLine(QLineEdit* edit) {
+    edit->setValidator(new CByteLimitValidator(CByteLimitValidator::kNoLimit, edit));
 }
 
 void Apply(QPlainTextEdit* edit, std::size_t limit) {

@@ -1,7 +1,8 @@
 // Byte limits of the composition fields. The node stores and sends Shift_JIS
 // text, so a field's length is what its text takes in CP932 bytes (a
 // double-byte character counts 2, a line break in a body counts 2 for its
-// carriage return and line feed), not the number of characters shown. GUI
+// carriage return and line feed), not the number of characters shown. Also
+// the one-line rule of single-line fields (the entry point's too). GUI
 // thread.
 #pragma once
 
@@ -31,8 +32,11 @@ QString FitToBytes(const QString& text, std::size_t budget, bool crlf = false);
 std::string BodyBytes(const QString& text);
 
 // Typing, pasting or setting text stops at the limit: what would go past it
-// is not inserted.
+// is not inserted. A single-line field also keeps only the first line of
+// what is pasted into it, as the line ends at a line break.
 void Apply(QLineEdit* edit, std::size_t limit);
+// The line rule alone, for a single-line field without a byte limit.
+void KeepOneLine(QLineEdit* edit);
 void Apply(QPlainTextEdit* edit, std::size_t limit);
 
 // On sending: false, after telling the user the limit and putting the focus

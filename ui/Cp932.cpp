@@ -2,16 +2,37 @@
 // differently).
 #include "ui/Cp932.h"
 
+#include "store/ShiftJis.h"
+
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
 namespace {
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9f) || (c >= 0xe0 && c <= 0xfc); }
+bool IsHighSurrogate(const char* unit) {
+    const unsigned high = static_cast<unsigned char>(unit[1]);
+    return high >= 0xd8 && high <= 0xdb;
+}
+
+bool IsLowSurrogate(const char* unit) {
+    const unsigned high = static_cast<unsigned char>(unit[1]);
+    return high >= 0xdc && high <= 0xdf;
+}
+
+// What one character that cannot be converted takes of the input: a whole
+// double-byte character of CP932, a whole surrogate pair of UTF-16LE.
+std::size_t BadCharacterLength(const char* in, std::size_t inLeft, std::size_t unit) {
+    if (unit == 1 && inLeft >= 2 && shiftjis::IsLeadByte(static_cast<unsigned char>(*in)))
+        return 2;
+    if (unit == 2 && inLeft >= 4 && IsHighSurrogate(in) && IsLowSurrogate(in + 2))
+        return 4;
+    return std::min(unit, inLeft);
+}
 
 // Converts with iconv, replacing each sequence it cannot take by `fallback`
-// (in the target encoding) and stepping over one input unit.
+// (in the target encoding) and stepping over that one character.
 std::string Convert(const char* to, const char* from, std::string_view input,
                     std::string_view fallback, std::size_t unit) {
     std::string output;
@@ -30,12 +51,8 @@ std::string Convert(const char* to, const char* from, std::string_view input,
             break;
         if (errno == E2BIG)
             continue;
-        // EILSEQ or EINVAL: skip one unit (a whole double-byte character when
-        // the input is CP932 and this is a lead byte followed by a trail).
-        std::size_t skip = unit;
-        if (unit == 1 && inLeft >= 2 && IsLeadByte(static_cast<unsigned char>(*in)))
-            skip = 2;
-        skip = std::min(skip, inLeft);
+        // EILSEQ or EINVAL: one fallback for the one character skipped.
+        const std::size_t skip = BadCharacterLength(in, inLeft, unit);
         in += skip;
         inLeft -= skip;
         output.append(fallback);
@@ -61,13 +78,6 @@ std::string FromQString(const QString& text) {
 }
 
 std::string CutToBytes(const std::string& bytes, std::size_t limit) {
-    std::size_t end = 0;
-    while (end < bytes.size()) {
-        const std::size_t step = IsLeadByte(static_cast<unsigned char>(bytes[end])) ? 2 : 1;
-        if (end + step > limit)
-            break;
-        end += step;
-    }
-    return bytes.substr(0, std::min(end, bytes.size()));
+    return bytes.substr(0, shiftjis::FitLength(bytes, limit));
 }
 } // namespace cp932

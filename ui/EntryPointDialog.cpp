@@ -1,6 +1,7 @@
 // CEntryPointDialog: the entry point list, its buttons and the chosen address.
 #include "ui/EntryPointDialog.h"
 
+#include "ui/ByteLimit.h"
 #include "ui/Cp932.h"
 
 #include <QFont>
@@ -12,10 +13,10 @@
 
 namespace {
 
+// Enter presses the button that has the focus, and "接続" otherwise.
 QPushButton* MakeButton(QWidget* parent, const QString& text, const QString& objectName) {
     auto* button = new QPushButton(text, parent);
     button->setObjectName(objectName);
-    button->setAutoDefault(false);
     return button;
 }
 
@@ -29,6 +30,9 @@ CEntryPointDialog::CEntryPointDialog(const std::string& path, QWidget* parent)
 
     m_edit = new QLineEdit(this);
     m_edit->setObjectName(QStringLiteral("entry"));
+    // An address with a line break in it would come back from the file as
+    // two entries.
+    bytelimit::KeepOneLine(m_edit);
     m_list = new QListWidget(this);
     m_list->setObjectName(QStringLiteral("entries"));
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -61,9 +65,12 @@ CEntryPointDialog::CEntryPointDialog(const std::string& path, QWidget* parent)
     connect(add, &QPushButton::clicked, this, &CEntryPointDialog::OnAdd);
     connect(remove, &QPushButton::clicked, this, &CEntryPointDialog::OnRemove);
     connect(m_edit, &QLineEdit::textEdited, this, [this] { m_editEntry.reset(); });
-    connect(m_list, &QListWidget::currentRowChanged, this, [this](int row) {
+    // Only a selection the user makes fills the edit: the list taking the
+    // focus moves its current row without selecting, and must not overwrite
+    // an address being typed.
+    connect(m_list, &QListWidget::itemSelectionChanged, this, [this] {
         if (!m_refilling)
-            SetEditFromEntry(row);
+            SetEditFromEntry(Selected());
     });
     connect(m_list, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
         SetEditFromEntry(m_list->row(item));
@@ -135,8 +142,10 @@ void CEntryPointDialog::OnDown() {
 }
 
 void CEntryPointDialog::OnAdd() {
+    // The new entry goes on top; a selected entry stays selected below it.
+    const int selected = Selected();
     if (m_file.Add(EditBytes()))
-        Refill(CEntryPointFile::kNoSelection);
+        Refill(selected == CEntryPointFile::kNoSelection ? selected : selected + 1);
 }
 
 void CEntryPointDialog::OnRemove() {

@@ -4,6 +4,7 @@
 #include "support/TempDir.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -174,4 +175,69 @@ TEST(ComposeDialogsTest, ListChangesAreSavedAtOnceAndCancelReturnsNothing) {
     EXPECT_EQ(picked, QStringLiteral("c"));
     EXPECT_EQ(entry, "unchanged");
     EXPECT_EQ(TempDir::ReadFile(path), "a\r\nb\r\n");
+}
+
+TEST(ComposeDialogsTest, FocusOnTheListKeepsTheTypedAddressOnlyASelectionReplacesIt) {
+    TempDir dir;
+    const std::string path = dir / "entrypoint.dat";
+    TempDir::WriteFile(path, "a\r\nb\r\n");
+    QString afterFocus;
+    QString afterSelect;
+    WhenOpen([&](QWidget* dialog) {
+        auto* edit = Child<QLineEdit>(dialog, "entry");
+        edit->clear();
+        Type(edit, QStringLiteral("typed"));
+        // Tabbing into the list makes its first row current, unselected.
+        auto* list = Child<QListWidget>(dialog, "entries");
+        list->setFocus(Qt::TabFocusReason);
+        QFocusEvent focusIn(QEvent::FocusIn, Qt::TabFocusReason);
+        QApplication::sendEvent(list, &focusIn);
+        afterFocus = edit->text();
+        list->item(1)->setSelected(true);
+        afterSelect = edit->text();
+        Click(dialog, "cancel");
+    });
+    std::string entry;
+    EXPECT_FALSE(RunEntryPointDialog(nullptr, path, entry));
+    EXPECT_EQ(afterFocus, QStringLiteral("typed"));
+    EXPECT_EQ(afterSelect, QStringLiteral("b"));
+}
+// Pasted text with line breaks: a single-line field keeps its first line.
+TEST(ComposeDialogsTest, SingleLineFieldsKeepTheFirstLineOfWhatIsPasted) {
+    CResponseDraft draft;
+    WhenOpen([&](QWidget* dialog) {
+        auto* title = Child<QLineEdit>(dialog, "title");
+        Type(title, QStringLiteral("ab"));
+        title->setCursorPosition(1);
+        title->insert(QStringLiteral("x\r\ny\nz"));
+        QApplication::clipboard()->setText(QStringLiteral("p\nq"));
+        Child<QLineEdit>(dialog, "name")->paste();
+        Click(dialog, "send");
+    });
+    ASSERT_TRUE(RunResponseComposeDialog(nullptr, draft));
+    EXPECT_EQ(draft.title, "axb");
+    EXPECT_EQ(draft.name, "p");
+
+    TempDir dir;
+    const std::string path = dir / "entrypoint.dat";
+    TempDir::WriteFile(path, "a\r\nb\r\n");
+    bool removedByEnter = false;
+    WhenOpen([&](QWidget* dialog) {
+        // Enter on a focused button presses that button, not "接続".
+        Child<QListWidget>(dialog, "entries")->setCurrentRow(1);
+        auto* remove = Child<QPushButton>(dialog, "remove");
+        remove->setFocus();
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(remove, &enter);
+        removedByEnter = dialog->isVisible() && Child<QListWidget>(dialog, "entries")->count() == 1;
+        auto* edit = Child<QLineEdit>(dialog, "entry");
+        edit->clear();
+        edit->insert(QStringLiteral("10.0.0.5\r\n10.0.0.6"));
+        Click(dialog, "connect");
+    });
+    std::string entry;
+    ASSERT_TRUE(RunEntryPointDialog(nullptr, path, entry));
+    EXPECT_TRUE(removedByEnter);
+    EXPECT_EQ(entry, "10.0.0.5");
+    EXPECT_EQ(TempDir::ReadFile(path), "10.0.0.5\r\na\r\n");
 }

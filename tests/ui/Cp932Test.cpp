@@ -11,8 +11,12 @@ TEST(Cp932Test, JapaneseRoundTripsAndTildeStaysCp932) {
 }
 
 TEST(Cp932Test, BadBytesShowAsReplacementAndUnmappableAsQuestionMark) {
-    EXPECT_EQ(cp932::ToQString("a\xa0" "b"), QString::fromUtf8("a\uFFFDb"));
+    EXPECT_EQ(cp932::ToQString("a\xa0"
+                               "b"),
+              QString::fromUtf8("a\uFFFDb"));
     EXPECT_EQ(cp932::FromQString(QString::fromUtf8("a€b")), "a?b");
+    // A character beyond the 16-bit range is one character, one "?".
+    EXPECT_EQ(cp932::FromQString(QString::fromUtf8("a\U0001F600b")), "a?b");
 }
 
 TEST(Cp932Test, CutNeverSplitsADoubleByteCharacter) {
