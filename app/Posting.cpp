@@ -56,10 +56,11 @@ void CPelmarDoc::PostNewThread() {
                          CBinaryId::FromText(m_serventId), CBinaryId(), now, now);
     thread.SetResCount(1);
     thread.SetHeld(1);
-    thread.Create(m_threadDir, this);
-
-    BroadcastUpdate(*this, threadId, thread.GetCreated(), 1, draft.title, draft.name,
-                    draft.category);
+    // A post the store could not take (the user has been told) is not
+    // announced: no node could fetch it from here.
+    if (thread.Create(m_threadDir, this))
+        BroadcastUpdate(*this, threadId, thread.GetCreated(), 1, draft.title, draft.name,
+                        draft.category);
     // The new thread joins the list; the page keeps showing the thread that
     // was current before.
     RefreshThreadList();
@@ -85,13 +86,13 @@ void CPelmarDoc::PostNewResponse() {
                    EscapeAngleBrackets(draft.title), EscapeAngleBrackets(draft.name),
                    EscapeAngleBrackets(draft.mail), EscapeAngleBrackets(draft.body),
                    CBinaryId::FromText(m_serventId), CBinaryId(), Now());
-    res.Create(m_threadDir, this);
-
-    // The count announced is the one the thread's files hold now.
-    CThreadRecord stored = thread;
-    stored.Load(threadId, m_threadDir);
-    BroadcastUpdate(*this, CBinaryId::FromText(threadId), res.GetTime(), stored.GetResCount(),
-                    stored.GetTitle(), stored.GetName(), stored.GetCategory());
+    if (res.Create(m_threadDir, this)) {
+        // The count announced is the one the thread's files hold now.
+        CThreadRecord stored = thread;
+        stored.Load(threadId, m_threadDir);
+        BroadcastUpdate(*this, CBinaryId::FromText(threadId), res.GetTime(), stored.GetResCount(),
+                        stored.GetTitle(), stored.GetName(), stored.GetCategory());
+    }
     RefreshThreadList();
     ShowCurrentThread("");
 }

@@ -202,6 +202,24 @@ TEST_F(PostingTest, CancelledDialogsStoreAndSendNothing) {
     EXPECT_EQ(b->ui.rows.size(), 1u);
 }
 
+// A thread the store could not take is reported and never announced: no
+// node could fetch it from here.
+TEST_F(PostingTest, ThreadTheStoreRefusedIsNotAnnounced) {
+    StartPair(16486);
+    std::string root = a->ThreadDir();
+    root.pop_back(); // the trailing "/"
+    std::filesystem::remove_all(root);
+    TempDir::WriteFile(root, "not a directory");
+
+    a->ui.threadDraft = Draft("lost");
+    a->doc->PostNewThread();
+    EXPECT_FALSE(a->ui.messages.empty());
+    EXPECT_FALSE(a->LogHas("send update message"));
+    EXPECT_EQ(a->ui.refreshes, 1);
+    RunEventsFor(300);
+    EXPECT_TRUE(b->ui.rows.empty());
+}
+
 // The dialog is modal while the network keeps running; a cache servent's
 // update handling may move the current thread meanwhile. The response still
 // goes to the thread it was written for.
