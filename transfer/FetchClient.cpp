@@ -52,11 +52,14 @@ bool ParseChunkSize(std::string_view line, std::size_t limit, std::size_t& value
 
 } // namespace
 
-CFetchClient::CFetchClient(CBlockingSocket& socket, std::function<bool()> stopping)
-    : m_socket(socket), m_stopping(std::move(stopping)) {}
+CFetchClient::CFetchClient(CBlockingSocket& socket, std::function<bool()> stopping,
+                           CSlowHolderRule slowRule)
+    : m_socket(socket), m_stopping(std::move(stopping)), m_slowRule(slowRule) {}
 
 bool CFetchClient::SendRequest(const std::string& bytes) {
     m_socket.HeaderLine().clear();
+    m_requestStart = std::chrono::steady_clock::now();
+    m_requestBytes = 0;
     return m_socket.Send(bytes) == static_cast<int>(bytes.size());
 }
 
@@ -68,7 +71,7 @@ bool CFetchClient::Fill() {
         m_pending.erase(0, m_readAt);
         m_readAt = 0;
     }
-    if (m_closed || (m_stopping && m_stopping()))
+    if (m_closed || m_tooSlow || (m_stopping && m_stopping()))
         return false;
     std::vector<char>& buffer = m_socket.ReceiveBuffer();
     if (buffer.size() < kReceiveBufferSize)
@@ -79,7 +82,20 @@ bool CFetchClient::Fill() {
     if (got <= 0)
         return false;
     m_pending.append(buffer.data(), static_cast<std::size_t>(got));
-    return true;
+    m_requestBytes += static_cast<std::size_t>(got);
+    // A holder found too slow gets no further request on this connection.
+    m_tooSlow = TooSlow();
+    return !m_tooSlow;
+}
+
+bool CFetchClient::TooSlow() const {
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - m_requestStart);
+    if (elapsed < m_slowRule.grace)
+        return false;
+    const auto needed =
+        static_cast<std::size_t>(elapsed.count()) * m_slowRule.minBytesPerSecond / 1000;
+    return m_requestBytes < needed;
 }
 
 bool CFetchClient::ReadLine(std::string& line) {

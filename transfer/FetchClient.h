@@ -8,6 +8,7 @@
 
 #include "app/BinaryId.h"
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -15,6 +16,15 @@
 #include <vector>
 
 class CBlockingSocket;
+
+// A holder that keeps each receive just inside its time-out could hold
+// the one fetch a node runs for ever. Once a request has run for grace,
+// its reply must have come at minBytesPerSecond on average, or the
+// request fails and the holder is left. Any honest holder is far faster.
+struct CSlowHolderRule {
+    std::chrono::milliseconds grace{30000};
+    std::size_t minBytesPerSecond = 1024;
+};
 
 class CFetchClient {
 public:
@@ -31,7 +41,8 @@ public:
 
     // stopping is asked between receives; once it answers true every
     // request ends as failed.
-    CFetchClient(CBlockingSocket& socket, std::function<bool()> stopping);
+    CFetchClient(CBlockingSocket& socket, std::function<bool()> stopping,
+                 CSlowHolderRule slowRule = {});
 
     // The response ids the holder lists; empty on 404 or any failure.
     std::vector<CBinaryId> GetResList(const CBinaryId& threadId);
@@ -53,8 +64,10 @@ private:
     bool ReadLine(std::string& line);
     bool ReadBytes(std::size_t count, std::string& out);
     // Receives more bytes into the buffer; false when the peer closed, an
-    // error or time-out came, or the worker is stopping.
+    // error or time-out came, the worker is stopping, or the holder has
+    // proved too slow.
     bool Fill();
+    bool TooSlow() const;
     bool Closed() const { return m_closed; }
     bool SendRequest(const std::string& bytes);
 
@@ -65,4 +78,8 @@ private:
     std::string m_pending;
     std::size_t m_readAt = 0;
     bool m_closed = false;
+    CSlowHolderRule m_slowRule;
+    std::chrono::steady_clock::time_point m_requestStart;
+    std::size_t m_requestBytes = 0; // received since the request was sent
+    bool m_tooSlow = false;
 };

@@ -158,6 +158,8 @@ public:
     void CloseAfterPost(bool on) { m_closeAfterPost = on; }
     // Answers nothing at all (a holder that accepts and falls silent).
     void Silent(bool on) { m_silent = on; }
+    // Sends each answer a byte at a time, this many milliseconds apart.
+    void Trickle(int ms) { m_trickleMs = ms; }
 
 private:
     void Run() {
@@ -188,7 +190,15 @@ private:
                 if (m_silent)
                     continue;
                 const std::string reply = m_answer(request);
-                ::send(connection, reply.data(), reply.size(), MSG_NOSIGNAL);
+                if (m_trickleMs > 0) {
+                    for (std::size_t at = 0; at < reply.size() && !m_stop; ++at) {
+                        if (::send(connection, &reply[at], 1, MSG_NOSIGNAL) != 1)
+                            return;
+                        std::this_thread::sleep_for(std::chrono::milliseconds(m_trickleMs));
+                    }
+                } else {
+                    ::send(connection, reply.data(), reply.size(), MSG_NOSIGNAL);
+                }
                 if (m_closeAfterAnswer || (m_closeAfterPost && request.line.rfind("POST", 0) == 0))
                     return;
                 continue;
@@ -228,6 +238,7 @@ private:
     std::atomic<bool> m_closeAfterAnswer{false};
     std::atomic<bool> m_closeAfterPost{false};
     std::atomic<bool> m_silent{false};
+    std::atomic<int> m_trickleMs{0};
     std::atomic<int> m_connections{0};
     std::mutex m_mutex;
     std::vector<FakeRequest> m_requests;
