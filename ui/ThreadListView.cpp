@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QShowEvent>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -64,8 +65,13 @@ CThreadListView::CThreadListView(CPelmarDoc& doc, QWidget* parent)
     setHeaderLabels(headers);
     header()->setSectionsClickable(false);
     header()->setStretchLastSection(false);
+    // The widths suit the narrow Japanese system font they were made for; a
+    // wider font still gets whole times in the two time columns.
+    const int timeWidth = fontMetrics().horizontalAdvance(QStringLiteral("00/00/00 00:00:00")) + 12;
     for (int column = 0; column < kColumnCount; ++column) {
-        setColumnWidth(column, kColumns[column].width);
+        const bool time = column == kUpdated || column == kCreated;
+        setColumnWidth(column,
+                       time ? std::max(kColumns[column].width, timeWidth) : kColumns[column].width);
         if (kColumns[column].right)
             headerItem()->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
     }

@@ -93,6 +93,10 @@ TEST_F(ThreadListViewTest, RefillListsTheCategoryNewestFirstWithEveryColumn) {
     EXPECT_EQ(IconAt(0), listicons::kSheet);
     EXPECT_EQ(view.headerItem()->text(CThreadListView::kTitle), QString::fromUtf8("タイトル"));
     EXPECT_EQ(view.columnWidth(CThreadListView::kTitle), 224);
+    // Whatever the font, a time is never cut off.
+    const int timeText = view.fontMetrics().horizontalAdvance(top.text(CThreadListView::kUpdated));
+    EXPECT_GE(view.columnWidth(CThreadListView::kUpdated), std::max(104, timeText));
+    EXPECT_GE(view.columnWidth(CThreadListView::kCreated), std::max(104, timeText));
 }
 
 TEST_F(ThreadListViewTest, AnnouncedThreadTakesItsPlaceByTimeAndKeepsOneRow) {
