@@ -1,4 +1,4 @@
-// CListenSocket: accepting connections, and surviving accept failures.
+// CListenSocket: taking each accepted connection into the document's list.
 #include "app/ListenSocket.h"
 
 #include "app/PelmarDoc.h"
@@ -6,80 +6,18 @@
 
 #include <QTcpSocket>
 
-#include <arpa/inet.h>
-#include <cerrno>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-
-constexpr int kBacklog = 64;
-constexpr int kResumeAfterMs = 1000;
-
-} // namespace
-
 CListenSocket::CListenSocket(CPelmarDoc& doc) : m_doc(doc) {
-    m_resume.setSingleShot(true);
-    m_resume.setInterval(kResumeAfterMs);
-    connect(&m_resume, &QTimer::timeout, this, [this] { m_notifier->setEnabled(true); });
-}
-
-CListenSocket::~CListenSocket() {
-    m_notifier.reset();
-    if (m_descriptor >= 0)
-        ::close(m_descriptor);
+    connect(&m_acceptor, &CTcpAcceptor::Accepted, this, &CListenSocket::OnAccept);
 }
 
 bool CListenSocket::Listen(const std::string& bindAddress, std::uint16_t port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    if (bindAddress.empty())
-        address.sin_addr.s_addr = htonl(INADDR_ANY);
-    else if (::inet_pton(AF_INET, bindAddress.c_str(), &address.sin_addr) != 1)
-        return false;
-
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    const int on = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(fd, kBacklog) != 0) {
-        ::close(fd);
-        return false;
-    }
-    m_descriptor = fd;
-    m_notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-    connect(m_notifier.get(), &QSocketNotifier::activated, this, &CListenSocket::OnAccept);
-    return true;
+    return m_acceptor.Listen(bindAddress, port);
 }
 
-void CListenSocket::OnAccept() {
-    for (;;) {
-        const int fd = ::accept4(m_descriptor, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) {
-            if (errno == EINTR || errno == ECONNABORTED)
-                continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK) {
-                // Out of descriptors or memory: the connections wait in the
-                // backlog until some are free again.
-                m_notifier->setEnabled(false);
-                m_resume.start();
-            }
-            return;
-        }
-        auto* socket = new QTcpSocket;
-        if (!socket->setSocketDescriptor(fd)) {
-            delete socket;
-            ::close(fd);
-            continue;
-        }
-        auto* connection = new CServentSocket(m_doc);
-        m_doc.AppendConnection(connection);
-        connection->Accept(socket);
-        m_doc.SweepClosedConnections();
-        m_doc.UpdateConnectionStatus();
-    }
+void CListenSocket::OnAccept(QTcpSocket* socket) {
+    auto* connection = new CServentSocket(m_doc);
+    m_doc.AppendConnection(connection);
+    connection->Accept(socket);
+    m_doc.SweepClosedConnections();
+    m_doc.UpdateConnectionStatus();
 }

@@ -42,23 +42,23 @@ quint16 QueryPort(const QByteArray& target) {
 } // namespace
 
 CReflectorService::CReflectorService(QObject* parent) : QObject(parent) {
-    connect(&m_server, &QTcpServer::newConnection, this, &CReflectorService::OnNewConnection);
+    connect(&m_acceptor, &CTcpAcceptor::Accepted, this, &CReflectorService::OnNewConnection);
 }
 
 bool CReflectorService::Listen(const QHostAddress& address, quint16 port) {
-    return m_server.listen(address, port);
+    m_listenAddress = address;
+    return m_acceptor.Listen(address.toString().toStdString(), port);
 }
 
-void CReflectorService::OnNewConnection() {
-    while (QTcpSocket* client = m_server.nextPendingConnection()) {
-        connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
-        connect(client, &QTcpSocket::readyRead, this, [this, client] { OnRequestBytes(client); });
-        // A caller that never finishes its request is dropped.
-        QTimer::singleShot(kRequestMs, client, [client] {
-            client->abort();
-            client->deleteLater();
-        });
-    }
+void CReflectorService::OnNewConnection(QTcpSocket* client) {
+    client->setParent(this);
+    connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
+    connect(client, &QTcpSocket::readyRead, this, [this, client] { OnRequestBytes(client); });
+    // A caller that never finishes its request is dropped.
+    QTimer::singleShot(kRequestMs, client, [client] {
+        client->abort();
+        client->deleteLater();
+    });
 }
 
 void CReflectorService::OnRequestBytes(QTcpSocket* client) {
@@ -106,10 +106,8 @@ void CReflectorService::Probe(QTcpSocket* client, const QString& address, quint1
     QTimer::singleShot(kProbeMs, probe, [finish] { finish(false); });
     // The probe comes from the address the service listens on, so a reflector
     // on 127.0.0.1 reaches nodes on 127.0.0.x the same way a remote one would.
-    QHostAddress local = m_server.serverAddress();
-    if (local != QHostAddress::Any && local != QHostAddress::AnyIPv4 &&
-        local != QHostAddress::AnyIPv6)
-        probe->bind(local, 0);
+    if (m_listenAddress != QHostAddress::AnyIPv4)
+        probe->bind(m_listenAddress, 0);
     probe->connectToHost(QHostAddress(address), port);
 }
 

@@ -4,9 +4,10 @@
 // asked before. Runs on the reflector program's main thread.
 #pragma once
 
+#include "app/TcpAcceptor.h"
+
 #include <QHostAddress>
 #include <QObject>
-#include <QTcpServer>
 
 #include <deque>
 
@@ -22,9 +23,9 @@ public:
 
     explicit CReflectorService(QObject* parent = nullptr);
 
+    // An IPv4 address; port 0 takes any free port.
     bool Listen(const QHostAddress& address, quint16 port);
-    QHostAddress ServerAddress() const { return m_server.serverAddress(); }
-    quint16 ServerPort() const { return m_server.serverPort(); }
+    quint16 ServerPort() const { return m_acceptor.Port(); }
 
 private:
     struct Node {
@@ -32,12 +33,13 @@ private:
         quint16 port = 0;
     };
 
-    void OnNewConnection();
+    void OnNewConnection(QTcpSocket* client);
     void OnRequestBytes(QTcpSocket* client);
     void Probe(QTcpSocket* client, const QString& address, quint16 port);
     void Answer(QTcpSocket* client, const QString& address, quint16 port, bool open);
     void Remember(const QString& address, quint16 port);
 
-    QTcpServer m_server;
+    CTcpAcceptor m_acceptor;
+    QHostAddress m_listenAddress;
     std::deque<Node> m_nodes; // most recent first
 };
