@@ -57,6 +57,8 @@ CFetchClient::CFetchClient(CBlockingSocket& socket, std::function<bool()> stoppi
     : m_socket(socket), m_stopping(std::move(stopping)), m_slowRule(slowRule) {}
 
 bool CFetchClient::SendRequest(const std::string& bytes) {
+    if (m_tooSlow)
+        return false;
     m_socket.HeaderLine().clear();
     m_requestStart = std::chrono::steady_clock::now();
     m_requestBytes = 0;
@@ -83,7 +85,6 @@ bool CFetchClient::Fill() {
         return false;
     m_pending.append(buffer.data(), static_cast<std::size_t>(got));
     m_requestBytes += static_cast<std::size_t>(got);
-    // A holder found too slow gets no further request on this connection.
     m_tooSlow = TooSlow();
     return !m_tooSlow;
 }

@@ -81,5 +81,5 @@ private:
     CSlowHolderRule m_slowRule;
     std::chrono::steady_clock::time_point m_requestStart;
     std::size_t m_requestBytes = 0; // received since the request was sent
-    bool m_tooSlow = false;
+    bool m_tooSlow = false;         // then no further request goes out on this connection
 };

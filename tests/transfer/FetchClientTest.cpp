@@ -25,23 +25,24 @@ TEST(FetchClientTest, HolderBelowTheRateAfterTheGraceIsLeftAndHonestOneIsNot) {
                       [&](const FakeRequest&) { return OkReply(file); });
     ASSERT_TRUE(holder.Listening());
 
-    {
+    // Each client on a connection of its own, under the strict rule.
+    const auto fetch = [&](bool& fetched, std::string& body, bool& listedNothing) {
         CBlockingSocket socket;
         ASSERT_TRUE(socket.Create());
         ASSERT_TRUE(socket.Connect(kHolderAddress, kHolderPort));
         CFetchClient client(socket, nullptr, kStrictRule);
-        std::string body;
-        EXPECT_TRUE(client.GetThreadFile(threadId, nullptr, body));
-        EXPECT_EQ(body, file);
-    }
+        fetched = client.GetThreadFile(threadId, nullptr, body);
+        listedNothing = client.GetResList(threadId).empty();
+    };
+    bool fetched = false, listedNothing = false;
+    std::string body;
+    fetch(fetched, body, listedNothing);
+    EXPECT_TRUE(fetched);
+    EXPECT_EQ(body, file);
 
     holder.Trickle(20); // 50 bytes a second, each receive well inside its time-out
-    CBlockingSocket socket;
-    ASSERT_TRUE(socket.Create());
-    ASSERT_TRUE(socket.Connect(kHolderAddress, kHolderPort));
-    CFetchClient client(socket, nullptr, kStrictRule);
-    std::string body;
-    EXPECT_FALSE(client.GetThreadFile(threadId, nullptr, body));
-    EXPECT_TRUE(client.GetResList(threadId).empty());
-    EXPECT_EQ(holder.Requests().size(), 2u); // the second request was never answered
+    fetch(fetched, body, listedNothing);
+    EXPECT_FALSE(fetched);
+    EXPECT_TRUE(listedNothing);
+    EXPECT_EQ(holder.Requests().size(), 3u); // thread and list, then the trickled thread
 }
