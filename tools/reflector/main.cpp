@@ -2,25 +2,14 @@
 //   pelmar-reflector [--address ADDR] [--port N]   (defaults 127.0.0.1 and 8080)
 // Runs on its main thread until SIGTERM or SIGINT.
 #include "ReflectorService.h"
+#include "app/FrontEndStartup.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 
-#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
-
-int g_signalPipe[2] = {-1, -1};
-
-void OnSignal(int) {
-    char byte = 1;
-    ssize_t ignored = ::write(g_signalPipe[1], &byte, 1);
-    (void)ignored;
-}
 
 int Usage() {
     std::fprintf(stderr, "usage: pelmar-reflector [--address ADDR] [--port N]\n");
@@ -50,22 +39,9 @@ int main(int argc, char** argv) {
     if (!address.setAddress(addressText))
         return Usage();
 
-    // Signals arrive through a pipe so the event loop ends cleanly.
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
+    // SIGTERM and SIGINT end the event loop cleanly, as in the node.
+    if (!QuitOnTerminationSignals())
         return 1;
-    QSocketNotifier notifier(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, &app, [] {
-        char byte;
-        ssize_t ignored = ::read(g_signalPipe[0], &byte, 1);
-        (void)ignored;
-        QCoreApplication::quit();
-    });
-    struct sigaction action {};
-    action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
 
     CReflectorService service;
     if (!service.Listen(address, static_cast<quint16>(port))) {
@@ -78,8 +54,5 @@ int main(int argc, char** argv) {
                 static_cast<unsigned>(service.ServerPort()));
     std::fflush(stdout);
 
-    int status = app.exec();
-    ::close(g_signalPipe[0]);
-    ::close(g_signalPipe[1]);
-    return status;
+    return app.exec();
 }
