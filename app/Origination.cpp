@@ -4,7 +4,7 @@
 // thread only.
 #include "app/PelmarDoc.h"
 
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 #include "app/IdGenerator.h"
 #include "protocol/MessageHistory.h"
 #include "protocol/ServentSocket.h"

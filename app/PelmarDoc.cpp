@@ -2,7 +2,7 @@
 // messages. GUI thread.
 #include "app/PelmarDoc.h"
 
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 #include "app/EventLog.h"
 #include "app/IdGenerator.h"
 #include "app/IniFile.h"

@@ -9,7 +9,7 @@
 // FetchEvents.cpp, ThreadDeletion.cpp.
 #pragma once
 
-#include "app/IPv4Address.h"
+#include "base/IPv4Address.h"
 #include "app/PelmarUi.h"
 #include "store/StoreReporter.h"
 

@@ -3,9 +3,9 @@
 // GUI thread only.
 #include "app/PelmarDoc.h"
 
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 #include "app/IdGenerator.h"
-#include "app/TextEscaping.h"
+#include "base/TextEscaping.h"
 #include "protocol/ServentSocket.h"
 #include "protocol/wire/LogText.h"
 #include "protocol/wire/UpdateMessage.h"

@@ -3,7 +3,7 @@
 // as queryhits to the queryhit handler. GUI thread only.
 #include "app/PelmarDoc.h"
 
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 #include "app/IdGenerator.h"
 #include "protocol/ServentSocket.h"
 #include "protocol/wire/LogText.h"

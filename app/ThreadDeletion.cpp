@@ -3,7 +3,7 @@
 // again. GUI thread only.
 #include "app/PelmarDoc.h"
 
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 #include "app/DirectoryTree.h"
 #include "res/Strings.h"
 #include "store/StorePaths.h"

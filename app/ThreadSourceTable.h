@@ -4,7 +4,7 @@
 #pragma once
 
 #include "app/ChainedMap.h"
-#include "app/IPv4Address.h"
+#include "base/IPv4Address.h"
 
 #include <array>
 #include <cstdint>

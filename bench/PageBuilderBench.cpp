@@ -1,11 +1,11 @@
 // Thread page speed: building "current.html" for a thread of 1,000
 // responses, reading every response file again as each rendering does. The
 // store lives under /tmp and is removed at exit.
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 #include "store/FileSystem.h"
 #include "store/ResRecord.h"
 #include "store/ThreadRecord.h"
-#include "ui/plain/PageBuilder.h"
+#include "frontend/PageBuilder.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // Thread index speed: listing a large category and rewriting a full
 // ".index". Each store lives in its own directory under /tmp, removed at
 // exit.
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 #include "store/FileSystem.h"
 #include "store/StorePaths.h"
 #include "store/ThreadIndex.h"

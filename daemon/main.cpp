@@ -4,7 +4,7 @@
 #include "app/PelmarDoc.h"
 #include "daemon/HeadlessUi.h"
 #include "res/Strings.h"
-#include "ui/plain/CategoryFile.h"
+#include "frontend/CategoryFile.h"
 
 #include <QCoreApplication>
 #include <QTimer>

@@ -2,9 +2,10 @@
 # Installs what building and testing pelmar needs on Debian 12 (run as root).
 # Does nothing when everything is already there.
 set -euo pipefail
-packages=(build-essential cmake ninja-build pkg-config git
-          qt6-base-dev libgl-dev fonts-ipafont-gothic
-          libgtest-dev libgmock-dev googletest libbenchmark-dev clang)
+packages=(build-essential cmake ninja-build pkg-config git ccache
+          qt6-base-dev qt6-httpserver-dev qt6-translations-l10n libgl-dev fonts-ipafont-gothic
+          libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-14-dev
+          chromium chromium-driver python3-selenium)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||

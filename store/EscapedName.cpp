@@ -2,7 +2,7 @@
 // any thread.
 #include "store/EscapedName.h"
 
-#include "store/ShiftJis.h"
+#include "base/ShiftJis.h"
 
 #include <cstdint>
 #include <cstdio>

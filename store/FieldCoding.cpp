@@ -2,7 +2,7 @@
 // Shift_JIS texts. Plain code; any thread.
 #include "store/FieldCoding.h"
 
-#include "store/ShiftJis.h"
+#include "base/ShiftJis.h"
 
 namespace field {
 

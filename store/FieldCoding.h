@@ -4,7 +4,7 @@
 // code; any thread.
 #pragma once
 
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 
 #include <cstddef>
 #include <cstdint>

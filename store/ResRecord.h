@@ -4,7 +4,7 @@
 // operation; used on the GUI thread and on the fetch worker.
 #pragma once
 
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 
 #include <cstddef>
 #include <cstdint>

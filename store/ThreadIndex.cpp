@@ -3,7 +3,7 @@
 // creates "index.temp" first writes, the other leaves the index as it is.
 #include "store/ThreadIndex.h"
 
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 #include "store/EscapedName.h"
 #include "store/FieldCoding.h"
 #include "store/FileSystem.h"

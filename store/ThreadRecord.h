@@ -4,7 +4,7 @@
 // the GUI thread and on the fetch worker, each with its own record.
 #pragma once
 
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -6,7 +6,7 @@
 // failure, never a shorter result.
 #pragma once
 
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 
 #include <chrono>
 #include <cstddef>

@@ -4,7 +4,7 @@
 // on the fetch worker's thread; it reaches the node only through IFetchHost.
 #include "transfer/FetchThread.h"
 
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 #include "app/ThreadSourceTable.h"
 #include "res/Strings.h"
 #include "store/ResRecord.h"

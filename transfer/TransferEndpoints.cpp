@@ -5,7 +5,7 @@
 // and serving it never stalls the other connections.
 #include "transfer/TransferEndpoints.h"
 
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 #include "app/PelmarDoc.h"
 #include "protocol/ServentSocket.h"
 #include "protocol/wire/ServentRequest.h"

@@ -7,7 +7,7 @@
 #include "res/Strings.h"
 #include "ui/Cp932.h"
 #include "ui/ListIcons.h"
-#include "ui/plain/CategoryFile.h"
+#include "frontend/CategoryFile.h"
 
 #include <QHeaderView>
 

@@ -2,7 +2,7 @@
 // differently).
 #include "ui/Cp932.h"
 
-#include "store/ShiftJis.h"
+#include "base/ShiftJis.h"
 
 #include <iconv.h>
 

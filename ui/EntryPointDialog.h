@@ -3,7 +3,7 @@
 // (kept in "entrypoint.dat", rewritten after every change). Modal, GUI thread.
 #pragma once
 
-#include "ui/plain/EntryPointFile.h"
+#include "frontend/EntryPointFile.h"
 
 #include <QDialog>
 

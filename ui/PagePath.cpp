@@ -1,7 +1,7 @@
 // pagepath: the choice of the page file's directory. GUI thread.
 #include "ui/PagePath.h"
 
-#include "ui/plain/PageBuilder.h"
+#include "frontend/PageBuilder.h"
 
 #include <QDir>
 #include <QFileInfo>

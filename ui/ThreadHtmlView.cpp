@@ -5,7 +5,7 @@
 #include "app/PelmarDoc.h"
 #include "ui/Cp932.h"
 #include "ui/PagePath.h"
-#include "ui/plain/PageBuilder.h"
+#include "frontend/PageBuilder.h"
 
 #include <QDesktopServices>
 #include <QFile>

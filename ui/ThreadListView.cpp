@@ -8,7 +8,7 @@
 #include "store/ThreadRecord.h"
 #include "ui/Cp932.h"
 #include "ui/ListIcons.h"
-#include "ui/plain/PageBuilder.h"
+#include "frontend/PageBuilder.h"
 
 #include <QContextMenuEvent>
 #include <QHeaderView>

@@ -2,7 +2,7 @@
 // count, title, author name, category). Plain value; GUI thread.
 #pragma once
 
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // connections and handlers, and by tests.
 #pragma once
 
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // answering node accepts servent connections. Plain value; GUI thread.
 #pragma once
 
-#include "app/IPv4Address.h"
+#include "base/IPv4Address.h"
 #include "protocol/wire/MessageHeader.h"
 
 #include <cstddef>

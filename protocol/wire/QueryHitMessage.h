@@ -3,8 +3,8 @@
 // Plain value; GUI thread.
 #pragma once
 
-#include "app/BinaryId.h"
-#include "app/IPv4Address.h"
+#include "base/BinaryId.h"
+#include "base/IPv4Address.h"
 #include "protocol/wire/HitEntry.h"
 #include "protocol/wire/MessageHeader.h"
 

@@ -2,7 +2,7 @@
 // threads of a category (null thread id). Plain value; GUI thread.
 #pragma once
 
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 #include "protocol/wire/MessageHeader.h"
 
 #include <cstddef>

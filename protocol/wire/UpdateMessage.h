@@ -3,7 +3,7 @@
 // Plain value; GUI thread.
 #pragma once
 
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 #include "protocol/wire/MessageHeader.h"
 
 #include <cstddef>

@@ -5,8 +5,8 @@
 // Plain functions, any thread.
 #pragma once
 
-#include "app/BinaryId.h"
-#include "app/IPv4Address.h"
+#include "base/BinaryId.h"
+#include "base/IPv4Address.h"
 
 #include <array>
 #include <cstddef>

@@ -1,7 +1,7 @@
 // CIdGenerator: MD5 of the GUID bytes, as 32 lower-case hex digits.
 #include "app/IdGenerator.h"
 
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // CPelmarDoc start-up: settings, storage layout, the servent id and the log.
 #include "app/PelmarDoc.h"
 
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 #include "support/ScriptedUi.h"
 #include "support/TempDir.h"
 

@@ -1,7 +1,7 @@
 // Posting threads and responses: what is stored here, what the announcement
 // carries (seen by a second node in the test process) and what is left alone
 // when a post cannot be made.
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 #include "app/IdGenerator.h"
 #include "app/PelmarDoc.h"
 #include "res/Strings.h"

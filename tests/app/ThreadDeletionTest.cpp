@@ -2,7 +2,7 @@
 // the views.
 #include "app/PelmarDoc.h"
 
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 #include "app/IdGenerator.h"
 #include "res/Strings.h"
 #include "store/StorePaths.h"

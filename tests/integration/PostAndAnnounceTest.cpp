@@ -2,7 +2,7 @@
 // D is a cache servent: a new thread reaches every node as an update, the
 // cache servent fetches it (query, queryhit, transfer), a new response brings
 // its copy up to date, and a thread it deletes can be fetched again.
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 #include "store/ResRecord.h"
 #include "store/StorePaths.h"
 #include "store/ThreadIndex.h"

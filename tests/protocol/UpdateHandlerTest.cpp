@@ -2,7 +2,7 @@
 // applies it, relaying to the other established connections and the cache
 // servent's fetch. A node in the test process is joined by plain sockets
 // that speak the handshake and record what the node sends them.
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 #include "app/IdGenerator.h"
 #include "app/ThreadSourceTable.h"
 #include "protocol/Handlers.h"

@@ -3,7 +3,7 @@
 // lays down an ".info" with chosen counters. Test thread only.
 #pragma once
 
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 #include "store/FileSystem.h"
 #include "store/StorePaths.h"
 #include "store/StoreReporter.h"

@@ -6,7 +6,7 @@
 // on the same event loop keeps running while the test waits.
 #pragma once
 
-#include "app/IPv4Address.h"
+#include "base/IPv4Address.h"
 #include "app/IdGenerator.h"
 #include "protocol/wire/MessageHeader.h"
 #include "protocol/wire/PongMessage.h"

@@ -4,7 +4,7 @@
 // is busy or blocked.
 #pragma once
 
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 #include "app/IdGenerator.h"
 #include "store/ResRecord.h"
 #include "store/StorePaths.h"

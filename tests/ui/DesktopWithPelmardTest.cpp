@@ -2,7 +2,7 @@
 // posted through the desktop's dialog reaches a pelmard cache servent, which
 // fetches it byte for byte, and a thread pelmard holds is found by the
 // desktop's list refresh, fetched and shown on its page.
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 #include "app/PelmarDoc.h"
 #include "store/StorePaths.h"
 #include "store/ThreadIndex.h"

@@ -1,7 +1,7 @@
 // CMainFrame with a real document: status panes, progress, menus, window
 // title, the reflector timer and the message boxes.
 #include "ui/MainFrame.h"
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 #include "app/PelmarDoc.h"
 #include "res/Strings.h"
 #include "store/ThreadRecord.h"

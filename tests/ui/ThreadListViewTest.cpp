@@ -6,7 +6,7 @@
 #include "store/ThreadRecord.h"
 #include "support/InProcessNode.h"
 #include "ui/ListIcons.h"
-#include "ui/plain/PageBuilder.h"
+#include "frontend/PageBuilder.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>

@@ -1,8 +1,8 @@
 // Small helpers shared by the wire format tests.
 #pragma once
 
-#include "app/BinaryId.h"
-#include "app/IPv4Address.h"
+#include "base/BinaryId.h"
+#include "base/IPv4Address.h"
 
 #include <cstdint>
 #include <string>

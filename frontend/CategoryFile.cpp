@@ -1,5 +1,5 @@
 // CCategoryFile: parsing the nesting of "category.dat".
-#include "ui/plain/CategoryFile.h"
+#include "frontend/CategoryFile.h"
 
 #include <fstream>
 #include <iterator>

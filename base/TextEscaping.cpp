@@ -1,6 +1,6 @@
 // EscapeAngleBrackets: the replacement applied to composed texts before they
 // are stored. Plain code; any thread.
-#include "app/TextEscaping.h"
+#include "base/TextEscaping.h"
 
 std::string ReplaceAll(std::string_view text, char from, std::string_view to) {
     std::string out;

@@ -1,5 +1,5 @@
 // CBinaryId: conversion between the byte and text views of an identifier.
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 
 namespace {
 int DigitValue(char x) {

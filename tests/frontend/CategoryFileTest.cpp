@@ -1,5 +1,5 @@
 // CCategoryFile: nesting by leading tabs and its errors.
-#include "ui/plain/CategoryFile.h"
+#include "frontend/CategoryFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // CIPv4Address: reading dotted text and the private-range test.
-#include "app/IPv4Address.h"
+#include "base/IPv4Address.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 // Tests of CIPv4Address: reading dotted text, the octet text and the
 // private-range test used for the own address.
-#include "app/IPv4Address.h"
+#include "base/IPv4Address.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // CEntryPointFile: reading, writing and editing the entry point list.
-#include "ui/plain/EntryPointFile.h"
+#include "frontend/EntryPointFile.h"
 
-#include "store/ShiftJis.h"
+#include "base/ShiftJis.h"
 
 #include <fstream>
 #include <utility>

@@ -1,10 +1,10 @@
 // CPageBuilder: the byte layout of the thread page and the order of its
 // responses.
-#include "ui/plain/PageBuilder.h"
+#include "frontend/PageBuilder.h"
 
-#include "app/TextEscaping.h"
+#include "base/TextEscaping.h"
 
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 #include "store/ResRecord.h"
 #include "store/ThreadRecord.h"
 

@@ -1,5 +1,5 @@
 // EscapeAngleBrackets: only "<" and ">" change, and raw Shift_JIS bytes pass.
-#include "app/TextEscaping.h"
+#include "base/TextEscaping.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // CBinaryId: the byte and text views of an identifier.
-#include "app/BinaryId.h"
+#include "base/BinaryId.h"
 
 #include <gtest/gtest.h>
 

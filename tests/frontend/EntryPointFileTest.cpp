@@ -1,6 +1,6 @@
 // CEntryPointFile: reading "entrypoint.dat", and each dialog change rewriting
 // it with the list.
-#include "ui/plain/EntryPointFile.h"
+#include "frontend/EntryPointFile.h"
 
 #include "support/TempDir.h"
 

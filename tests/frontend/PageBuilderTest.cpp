@@ -1,6 +1,6 @@
 // CPageBuilder: the exact bytes of the thread page, its response order and
 // the pages of threads that are missing or not held.
-#include "ui/plain/PageBuilder.h"
+#include "frontend/PageBuilder.h"
 
 #include "store/ResRecord.h"
 #include "store/StoreReporter.h"
