@@ -1,28 +1,52 @@
-// CCommandLine: reading the executables' options.
+// CCommandLine: reading the executables' options from one table.
 #include "app/CommandLine.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
+
+#ifndef PELMAR_VERSION
+#define PELMAR_VERSION "unknown"
+#endif
+
+namespace {
+
+struct SOption {
+    const char* name;
+    const char* value; // the value's name, nullptr for a switch
+    const char* help;
+    void (*apply)(CCommandLine& line, const std::string& value);
+};
+
+constexpr SOption kOptions[] = {
+    {"--ini", "FILE", "the settings file (default: the program's path with the extension ini)",
+     [](CCommandLine& line, const std::string& value) { line.iniPath = value; }},
+    {"--address", "ADDR", "listen on, connect from and be known as this IPv4 address",
+     [](CCommandLine& line, const std::string& value) { line.address = value; }},
+    {"--log", nullptr, "write the event log \"pelmar.log\"",
+     [](CCommandLine& line, const std::string&) { line.log = true; }},
+    {"--connect", "ENTRY",
+     "connect after start-up: host, host:port or a reflector URL (repeatable)",
+     [](CCommandLine& line, const std::string& value) { line.connect.push_back(value); }},
+    {"--help", nullptr, "print this text and exit",
+     [](CCommandLine& line, const std::string&) { line.help = true; }},
+    {"--version", nullptr, "print the version and exit",
+     [](CCommandLine& line, const std::string&) { line.version = true; }},
+};
+
+} // namespace
 
 CCommandLine CCommandLine::Parse(const std::vector<std::string>& arguments) {
     CCommandLine line;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& option = arguments[i];
-        const bool hasValue = i + 1 < arguments.size();
-        if (option == "--log") {
-            line.log = true;
-        } else if ((option == "--ini" || option == "--address" || option == "--connect") &&
-                   hasValue) {
-            const std::string& value = arguments[++i];
-            if (option == "--ini")
-                line.iniPath = value;
-            else if (option == "--connect")
-                line.connect.push_back(value);
-            else
-                line.address = value;
-        } else {
-            line.error = "unknown or incomplete option: " + option;
+        const SOption* found = nullptr;
+        for (const SOption& option : kOptions)
+            if (arguments[i] == option.name)
+                found = &option;
+        if (!found || (found->value && i + 1 >= arguments.size())) {
+            line.error = "unknown or incomplete option: " + arguments[i];
             return line;
         }
+        found->apply(line, found->value ? arguments[++i] : std::string());
     }
     in_addr parsed{};
     if (!line.address.empty() && inet_pton(AF_INET, line.address.c_str(), &parsed) != 1)
@@ -30,6 +54,27 @@ CCommandLine CCommandLine::Parse(const std::vector<std::string>& arguments) {
     return line;
 }
 
-const char* CCommandLine::Usage() {
-    return "usage: [--ini FILE] [--address ADDR] [--log] [--connect ENTRY]...";
+std::string CCommandLine::Usage(std::string_view program) {
+    std::string text = "usage: " + std::string(program);
+    for (const SOption& option : kOptions) {
+        const std::string name = option.name;
+        if (name == "--help" || name == "--version")
+            continue;
+        text += option.value ? " [" + name + " " + option.value + "]" : " [" + name + "]";
+        if (name == "--connect")
+            text += "...";
+    }
+    text += "\n       " + std::string(program) + " --help | --version\n";
+    for (const SOption& option : kOptions) {
+        std::string left = std::string("  ") + option.name;
+        if (option.value)
+            left += std::string(" ") + option.value;
+        left.resize(std::max<std::size_t>(left.size() + 2, 20), ' ');
+        text += left + option.help + "\n";
+    }
+    return text;
+}
+
+const char* CCommandLine::Version() {
+    return PELMAR_VERSION;
 }

@@ -1,8 +1,10 @@
 // CCommandLine: the options both executables take (--ini, --address, --log,
-// --connect). Parsed once on the GUI thread before the node starts.
+// --connect, --help, --version). Parsed once on the GUI thread before the
+// node starts. An option is one row of the table in CommandLine.cpp.
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct CCommandLine {
@@ -10,8 +12,13 @@ struct CCommandLine {
     std::string address;
     bool log = false;
     std::vector<std::string> connect;
-    std::string error; // not empty when the arguments could not be read
+    bool help = false;    // --help: print the usage, exit 0
+    bool version = false; // --version: print the version, exit 0
+    std::string error;    // not empty when the arguments could not be read
 
     static CCommandLine Parse(const std::vector<std::string>& arguments);
-    static const char* Usage();
+    // The usage of program ("pelmar", "pelmard"): synopsis and one line an option.
+    static std::string Usage(std::string_view program);
+    // The version of the build, "0.1.2".
+    static const char* Version();
 };

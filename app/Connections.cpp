@@ -2,6 +2,7 @@
 // peers. GUI thread only.
 #include "app/PelmarDoc.h"
 #include "protocol/ServentSocket.h"
+#include "res/Strings.h"
 
 #include <algorithm>
 
@@ -66,4 +67,8 @@ bool CPelmarDoc::IsKnownPeer(const std::string& host, std::uint16_t port) const 
         if (connection->GetPeerAddress() == host && connection->GetPeerPort() == port)
             known = true;
     return known;
+}
+
+void CPelmarDoc::ReportConnectFailed(const std::string& host, std::uint16_t port) {
+    m_ui.ShowStatusText(strings::kConnectFailedNote + host + ":" + std::to_string(port));
 }

@@ -1,16 +1,12 @@
 // CPelmarDoc: joining the overlay through an entry point or a reflector, and
-// the own address. GUI thread only; the reflector request blocks it for at
-// most a few seconds.
+// the own address. GUI thread only; the reflector request runs on a thread
+// of its own (CReflectorClient) and its answer comes back to the GUI thread.
 #include "app/PelmarDoc.h"
 
+#include "app/ReflectorClient.h"
 #include "app/ReflectorReply.h"
 #include "res/Strings.h"
 #include "transfer/BlockingSocket.h"
-
-namespace {
-// A reflector's answer is a handful of short lines; more is not a reflector.
-constexpr std::size_t kMaxReflectorReply = 64 * 1024;
-} // namespace
 
 void CPelmarDoc::ConnectEntryPoint() {
     std::string entry;
@@ -27,13 +23,18 @@ void CPelmarDoc::ConnectToEntry(const std::string& entry) {
         return;
     }
 
-    std::vector<std::string> lines;
-    const bool answered = RequestReflector(entry, lines);
-    if (answered) {
-        m_reflectorUrl = entry;
-        m_ui.StartReflectTimer();
-    }
-    if (!answered || lines.empty())
+    // The reflector may keep the request waiting; the window does not wait
+    // with it. The answer is handled when it comes.
+    RequestReflector(entry, [this, entry](const CReflectorAnswer& answer) {
+        if (answer.outcome == CReflectorAnswer::Outcome::Answered)
+            OnReflectorAnswer(entry, answer.lines);
+    });
+}
+
+void CPelmarDoc::OnReflectorAnswer(const std::string& url, const std::vector<std::string>& lines) {
+    m_reflectorUrl = url;
+    m_ui.StartReflectTimer();
+    if (lines.empty())
         return;
 
     const CReflectorReply reply = CReflectorReply::Parse(lines);
@@ -57,40 +58,25 @@ void CPelmarDoc::ConnectToEntry(const std::string& entry) {
     }
 }
 
-bool CPelmarDoc::RequestReflector(const std::string& url, std::vector<std::string>& lines) {
-    CReflectorUrl target;
-    const bool parsed = ParseReflectorUrl(url, target);
-    CBlockingSocket socket;
-    socket.SetTimeout(5);
-    if (!socket.Create(m_bindAddress)) {
-        m_ui.ShowMessage(strings::kSocketCreateFailed, IPelmarUi::MessageIcon::None);
-        return false;
-    }
-    if (!parsed || !socket.Connect(target.host, target.port)) {
-        socket.Close();
-        m_ui.ShowMessage(strings::kEntryPointConnectFailed, IPelmarUi::MessageIcon::None);
-        return false;
-    }
-    socket.Send(BuildReflectorRequest(AddPortQuery(target.path, m_listenPort)));
-    std::string reply;
-    char buffer[1000];
-    while (reply.size() < kMaxReflectorReply) {
-        const int got = socket.Receive(buffer, sizeof buffer);
-        if (got <= 0)
-            break;
-        reply.append(buffer, static_cast<std::size_t>(got));
-    }
-    socket.Close();
-    for (std::string& line : CReflectorReply::SplitBody(reply))
-        lines.push_back(std::move(line));
-    return true;
+void CPelmarDoc::RequestReflector(const std::string& url,
+                                  std::function<void(const CReflectorAnswer&)> done) {
+    if (!m_reflector)
+        m_reflector = std::make_unique<CReflectorClient>(*this);
+    m_reflector->Ask(
+        url, m_bindAddress, m_listenPort,
+        [this, done = std::move(done)](const CReflectorAnswer& answer) {
+            if (answer.outcome == CReflectorAnswer::Outcome::SocketFailed)
+                m_ui.ShowMessage(strings::kSocketCreateFailed, IPelmarUi::MessageIcon::None);
+            else if (answer.outcome == CReflectorAnswer::Outcome::ConnectFailed)
+                m_ui.ShowMessage(strings::kEntryPointConnectFailed, IPelmarUi::MessageIcon::None);
+            done(answer);
+        });
 }
 
 void CPelmarDoc::OnReflectTimer() {
     // The answer only tells the reflector our port again; it changes nothing here.
-    std::vector<std::string> discarded;
     if (!m_reflectorUrl.empty())
-        RequestReflector(m_reflectorUrl, discarded);
+        RequestReflector(m_reflectorUrl, [](const CReflectorAnswer&) {});
 }
 
 void CPelmarDoc::DetectLocalAddress() {

@@ -74,3 +74,7 @@ void CPelmarDoc::OnFetchNoHolder() {
     SendThreadQuery();
     GetThread(m_currentThreadId, 500);
 }
+
+void CPelmarDoc::OnFetchHolderNotFound() {
+    m_ui.ShowStatusText(strings::kNoHolderNote);
+}

@@ -17,15 +17,38 @@ void OnSignal(int) {
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
 }
-} // namespace
 
-std::optional<CCommandLine> ReadCommandLine(int argc, char** argv) {
+std::string ProgramName(char** argv) {
+    const std::string path = argv && argv[0] ? argv[0] : "pelmar";
+    return path.substr(path.rfind('/') + 1);
+}
+
+CCommandLine ParseArguments(int argc, char** argv) {
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i)
         arguments.emplace_back(argv[i]);
-    CCommandLine line = CCommandLine::Parse(arguments);
+    return CCommandLine::Parse(arguments);
+}
+} // namespace
+
+std::optional<int> AnswerInformationOptions(int argc, char** argv) {
+    // Arguments that do not parse here (Qt's own, say) are left to
+    // ReadCommandLine, after the application object has taken its share.
+    const CCommandLine line = ParseArguments(argc, argv);
+    if (!line.error.empty() || (!line.help && !line.version))
+        return std::nullopt;
+    if (line.help)
+        std::fputs(CCommandLine::Usage(ProgramName(argv)).c_str(), stdout);
+    else
+        std::printf("%s %s\n", ProgramName(argv).c_str(), CCommandLine::Version());
+    return 0;
+}
+
+std::optional<CCommandLine> ReadCommandLine(int argc, char** argv) {
+    CCommandLine line = ParseArguments(argc, argv);
     if (!line.error.empty()) {
-        std::fprintf(stderr, "%s\n%s\n", line.error.c_str(), CCommandLine::Usage());
+        std::fprintf(stderr, "%s\n%s", line.error.c_str(),
+                     CCommandLine::Usage(ProgramName(argv)).c_str());
         return std::nullopt;
     }
     return line;

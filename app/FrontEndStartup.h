@@ -8,6 +8,12 @@
 
 #include <optional>
 
+// --help or --version among the arguments: prints the usage or the version
+// on standard output and gives the exit status 0; otherwise nothing. Needs no
+// application object, so it runs before one is made (pelmar --help works
+// without a display).
+std::optional<int> AnswerInformationOptions(int argc, char** argv);
+
 // The command line's options, or nothing after the usage went to standard error.
 std::optional<CCommandLine> ReadCommandLine(int argc, char** argv);
 

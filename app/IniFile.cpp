@@ -1,7 +1,9 @@
 // CIniFile: a small reader of "[Section]" and "Key=Value" lines.
 #include "app/IniFile.h"
 
-#include <fstream>
+#include "store/FileSystem.h"
+
+#include <sstream>
 
 namespace {
 std::string Lower(std::string text) {
@@ -21,7 +23,12 @@ std::string Trim(const std::string& text) {
 } // namespace
 
 CIniFile::CIniFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    // A file that cannot be read whole (a directory, a read error, beyond the
+    // bound) is treated as no file: every key takes its default.
+    std::string bytes;
+    if (!storefs::ReadFile(path, bytes, kMaxFileSize + 1) || bytes.size() > kMaxFileSize)
+        return;
+    std::istringstream in(bytes);
     std::string line;
     std::string section;
     while (in && std::getline(in, line)) {

@@ -3,11 +3,15 @@
 // gives the caller's default.
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <string>
 
 class CIniFile {
 public:
+    // Two keys never need more; a larger file reads as unreadable.
+    static constexpr std::size_t kMaxFileSize = 1024 * 1024;
+
     // A missing or unreadable file reads as empty.
     explicit CIniFile(const std::string& path);
 

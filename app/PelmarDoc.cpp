@@ -2,21 +2,22 @@
 // messages. GUI thread.
 #include "app/PelmarDoc.h"
 
-#include "base/BinaryId.h"
 #include "app/EventLog.h"
 #include "app/IdGenerator.h"
 #include "app/IniFile.h"
 #include "app/ListenSocket.h"
+#include "app/ReflectorClient.h"
 #include "app/ThreadSourceTable.h"
+#include "base/BinaryId.h"
 #include "protocol/MessageHistory.h"
 #include "protocol/ServentSocket.h"
 #include "res/Strings.h"
+#include "store/FileSystem.h"
 #include "store/ThreadIndex.h"
 #include "transfer/FetchWorker.h"
 
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 
 CPelmarDoc::CPelmarDoc(IPelmarUi& ui, Options options, QObject* parent)
     : QObject(parent), m_ui(ui), m_dataDir(std::move(options.dataDir)),
@@ -35,6 +36,7 @@ CPelmarDoc::CPelmarDoc(IPelmarUi& ui, Options options, QObject* parent)
 
 CPelmarDoc::~CPelmarDoc() {
     m_fetchWorker.reset(); // waits for a running fetch to end
+    m_reflector.reset();   // and for a reflector request (its time-outs bound it)
     WriteLog("pelmar Shutdown!!");
     for (CServentSocket* connection : m_connections)
         delete connection;
@@ -71,16 +73,18 @@ void CPelmarDoc::PrepareStorage() {
 void CPelmarDoc::LoadServentId() {
     const std::string kFile = DataPath("serventid.dat");
     CBinaryId id;
-    std::ifstream in(kFile, std::ios::binary);
-    char bytes[16];
-    if (in && in.read(bytes, sizeof bytes) && in.gcount() == 16) {
-        id.SetBytes(reinterpret_cast<const std::uint8_t*>(bytes));
+    std::string bytes;
+    const bool read = storefs::ReadFile(kFile, bytes, 16);
+    if (read && bytes.size() == 16) {
+        id.SetBytes(reinterpret_cast<const std::uint8_t*>(bytes.data()));
     } else {
-        // Absent, or too short to hold an id: make a new one.
-        in.close();
+        // Absent, or too short to hold an id: make a new one and keep it. A
+        // file that is there but cannot be read (a directory, a read error)
+        // is left alone: the new id lasts for this run only.
         id.SetText(CIdGenerator().GetText());
-        std::ofstream out(kFile, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(id.GetBytes().data()), 16);
+        if (read || !storefs::Exists(kFile))
+            storefs::WriteFileAtomically(
+                kFile, std::string_view(reinterpret_cast<const char*>(id.GetBytes().data()), 16));
     }
     m_serventId = id.GetText();
 }

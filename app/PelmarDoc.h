@@ -9,8 +9,8 @@
 // FetchEvents.cpp, ThreadDeletion.cpp.
 #pragma once
 
-#include "base/IPv4Address.h"
 #include "app/PelmarUi.h"
+#include "base/IPv4Address.h"
 #include "store/StoreReporter.h"
 
 #include <QObject>
@@ -29,6 +29,8 @@ class CListenSocket;
 class CMessageHistory;
 class CThreadSourceTable;
 class CFetchWorker;
+class CReflectorClient;
+struct CReflectorAnswer;
 
 class CPelmarDoc : public QObject, public IStoreReporter {
     Q_OBJECT
@@ -94,6 +96,8 @@ public:
     int CountEstablished() const;
     void UpdateConnectionStatus();
     bool IsKnownPeer(const std::string& host, std::uint16_t port) const;
+    // An outgoing connection could not be made: the status line says so.
+    void ReportConnectFailed(const std::string& host, std::uint16_t port);
     CListenSocket* GetListenSocket() const { return m_listenSocket.get(); }
 
     CMessageHistory& History() { return *m_history; }
@@ -102,9 +106,12 @@ public:
     std::mutex& SourceLock() { return m_sourceLock; }
 
     // Joining (EntryPoint.cpp).
-    void ConnectEntryPoint();                         // command "接続"
-    void ConnectToEntry(const std::string& entry);    // the same, for a chosen entry
-    bool RequestReflector(const std::string& url, std::vector<std::string>& lines);
+    void ConnectEntryPoint();                      // command "接続"
+    void ConnectToEntry(const std::string& entry); // the same, for a chosen entry
+    // Asks the reflector off the GUI thread; done runs on the GUI thread
+    // with the answer, after a failure has been shown as a message.
+    void RequestReflector(const std::string& url,
+                          std::function<void(const CReflectorAnswer&)> done);
     void OnReflectTimer();
     void DetectLocalAddress();
 
@@ -148,8 +155,10 @@ public slots:
     void OnFetchDone();
     void OnFetchProgress(int position, int range);
     void OnFetchNoHolder();
+    void OnFetchHolderNotFound();
 
 private:
+    void OnReflectorAnswer(const std::string& url, const std::vector<std::string>& lines);
     void PrepareStorage();
     void LoadServentId();
     bool StartListening();
@@ -177,6 +186,7 @@ private:
     std::string m_bindAddress;
     int m_lastProgress = -1;
     std::unique_ptr<CFetchWorker> m_fetchWorker;
+    std::unique_ptr<CReflectorClient> m_reflector;
     std::function<std::uint32_t()> m_clock;
     std::mt19937 m_generator;
     std::function<unsigned()> m_random;

@@ -74,4 +74,12 @@ public:
     // Start (or restart) the 30-minute reflector timer; each tick calls
     // CPelmarDoc::OnReflectTimer.
     virtual void StartReflectTimer() = 0;
+
+    // A short note of what just happened (a connect that failed, a fetch
+    // that found no holder), in UTF-8, for the status line. Front ends
+    // without one ignore it.
+    virtual void ShowStatusText(std::string_view textUtf8) { (void)textUtf8; }
+    // After a response was posted and the thread shown again: bring that
+    // response into view. resId is 32 hex digits.
+    virtual void RevealResponse(std::string_view resId) { (void)resId; }
 };

@@ -95,4 +95,7 @@ void CPelmarDoc::PostNewResponse() {
     }
     RefreshThreadList();
     ShowCurrentThread("");
+    // The page is built again from the top; the writer wants to see the post.
+    if (threadId == m_currentThreadId)
+        m_ui.RevealResponse(res.GetResId().GetText());
 }

@@ -13,13 +13,17 @@
 
 namespace {
 // The first category of "category.dat" becomes current, as the tree's first
-// item would be. False when the file is malformed (the node then ends).
+// item would be. False when the file is malformed or cannot be read (the
+// node then ends).
 bool LoadFirstCategory(CPelmarDoc& doc, CHeadlessUi& ui) {
     CCategoryFile categories;
     switch (categories.Load(doc.DataPath("category.dat"))) {
     case CCategoryFile::Result::CannotOpen:
         std::fprintf(stderr, "no category.dat: the current category is empty\n");
         return true;
+    case CCategoryFile::Result::Unreadable:
+        ui.ShowMessage(strings::kCategoryOpenFailed, IPelmarUi::MessageIcon::None);
+        return false;
     case CCategoryFile::Result::BadNesting:
         ui.ShowMessage(strings::kCategoryFileError, IPelmarUi::MessageIcon::None);
         return false;
@@ -33,6 +37,8 @@ bool LoadFirstCategory(CPelmarDoc& doc, CHeadlessUi& ui) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (const auto status = AnswerInformationOptions(argc, argv))
+        return *status;
     QCoreApplication app(argc, argv);
     const auto line = ReadCommandLine(argc, argv);
     if (!line)

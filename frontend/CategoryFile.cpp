@@ -1,14 +1,16 @@
 // CCategoryFile: parsing the nesting of "category.dat".
 #include "frontend/CategoryFile.h"
 
-#include <fstream>
-#include <iterator>
+#include "store/FileSystem.h"
 
 CCategoryFile::Result CCategoryFile::Load(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    m_items.clear();
+    if (!storefs::Exists(path))
         return Result::CannotOpen;
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // One byte over the bound tells a file cut at the bound from one that fits.
+    std::string bytes;
+    if (!storefs::ReadFile(path, bytes, kMaxFileSize + 1) || bytes.size() > kMaxFileSize)
+        return Result::Unreadable;
     return Parse(bytes);
 }
 

@@ -3,6 +3,7 @@
 // headless node, on the GUI thread.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,9 @@ struct CCategoryItem {
 
 class CCategoryFile {
 public:
-    enum class Result { Ok, CannotOpen, BadNesting };
+    // CannotOpen: there is no such file. Unreadable: there is one, but it
+    // could not be read whole (a directory, a read error, over kMaxFileSize).
+    enum class Result { Ok, CannotOpen, Unreadable, BadNesting };
 
     // Reads the file; on BadNesting the items read so far are not to be used.
     Result Load(const std::string& path);
@@ -23,6 +26,8 @@ public:
     const std::vector<CCategoryItem>& Items() const { return m_items; }
 
     static constexpr int kMaxDepth = 255;
+    // Far more than any category tree; a larger file is not a tree to show.
+    static constexpr std::size_t kMaxFileSize = 16 * 1024 * 1024;
 
 private:
     std::vector<CCategoryItem> m_items;

@@ -3,6 +3,8 @@
 
 #include "base/ShiftJis.h"
 
+#include "store/FileSystem.h"
+
 #include <fstream>
 #include <utility>
 
@@ -18,12 +20,21 @@ CEntryPointFile::CEntryPointFile(std::string path) : m_path(std::move(path)) {}
 
 bool CEntryPointFile::Load() {
     m_entries.clear();
-    std::ifstream in(m_path, std::ios::binary);
-    if (!in)
+    // A missing file is an empty list that the first change creates.
+    m_canSave = !storefs::Exists(m_path);
+    if (m_canSave)
         return false;
-    std::string bytes(kMaxFileSize, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    // One byte over the bound tells a file cut at the bound from one that fits.
+    std::string bytes;
+    if (!storefs::ReadFile(m_path, bytes, kMaxFileSize + 1))
+        return false;
+    if (bytes.size() > kMaxFileSize) {
+        // Whole lines only: an entry cut at the bound would be a wrong address.
+        const std::size_t lastBreak = bytes.rfind('\n', kMaxFileSize - 1);
+        bytes.resize(lastBreak == std::string::npos ? 0 : lastBreak + 1);
+    } else {
+        m_canSave = true;
+    }
     m_entries = Parse(bytes);
     return true;
 }
@@ -47,6 +58,8 @@ std::vector<std::string> CEntryPointFile::Parse(std::string_view bytes) {
 }
 
 bool CEntryPointFile::Save() const {
+    if (!m_canSave)
+        return false;
     std::ofstream out(m_path, std::ios::binary | std::ios::trunc);
     if (!out)
         return false;

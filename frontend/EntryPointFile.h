@@ -13,17 +13,21 @@
 class CEntryPointFile {
 public:
     static constexpr std::string_view kFileName = "entrypoint.dat";
-    // A list of addresses never needs more; the rest of a larger file is not
-    // read (and is gone after the next save).
-    static constexpr std::size_t kMaxFileSize = 1024 * 1024;
+    // Memory bound only: a list of addresses never comes near it. Of a larger
+    // file only the whole lines within the bound are listed, and the file is
+    // never rewritten, so nothing past the bound is lost.
+    static constexpr std::size_t kMaxFileSize = 64 * 1024 * 1024;
     static constexpr int kNoSelection = -1;
 
     explicit CEntryPointFile(std::string path);
 
     // Reads the file; false (and an empty list) when it cannot be opened.
     bool Load();
-    // Rewrites the file from the list; false when it cannot be created.
+    // Rewrites the file from the list; false when it cannot be created, or
+    // when the file is there but the last Load could not read it whole (the
+    // list would replace entries it never held).
     bool Save() const;
+    bool CanSave() const { return m_canSave; }
     // Splits file bytes into entries: lines end at a line feed, a carriage
     // return before it is dropped, nothing is trimmed.
     static std::vector<std::string> Parse(std::string_view bytes);
@@ -53,4 +57,5 @@ private:
 
     std::string m_path;
     std::vector<std::string> m_entries;
+    bool m_canSave = true;
 };

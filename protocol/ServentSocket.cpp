@@ -60,6 +60,7 @@ void CServentSocket::Connect(const std::string& host, std::uint16_t port,
     // Until the connect completes the peer is known by the name it was given.
     m_peerAddress = host;
     m_peerPort = port;
+    m_connecting = true;
     if (!bindAddress.empty())
         m_socket->bind(QHostAddress(QString::fromStdString(bindAddress)));
     m_socket->connectToHost(QString::fromStdString(host), port);
@@ -82,6 +83,7 @@ void CServentSocket::LogPeer(std::string_view prefix) {
 
 void CServentSocket::OnConnect() {
     m_closed = false;
+    m_connecting = false;
     m_peerAddress = m_socket->peerAddress().toString().toStdString();
     m_peerPort = m_socket->peerPort();
     // The Reflect value tells the peer the address we reached it at, which is
@@ -95,10 +97,15 @@ void CServentSocket::OnConnect() {
 }
 
 void CServentSocket::OnSocketError() {
-    // A failed connect leaves the connection closed, silently, for the sweep;
-    // a broken established connection is handled by OnClose.
+    // A failed connect leaves the connection closed for the sweep, and the
+    // status line says so; a broken established connection is handled by
+    // OnClose.
     if (m_socket->state() != QAbstractSocket::ConnectedState && !m_established)
         m_closed = true;
+    if (m_connecting && m_socket->state() != QAbstractSocket::ConnectedState) {
+        m_connecting = false;
+        m_doc.ReportConnectFailed(m_peerAddress, m_peerPort);
+    }
 }
 
 void CServentSocket::OnReceive() {

@@ -110,6 +110,7 @@ private:
     bool m_postMode = false;
     bool m_requestSeen = false;   // an HTTP client, not a servent
     bool m_handshakeSent = false; // this side's handshake lines are out
+    bool m_connecting = false;    // an outgoing connect not yet completed
     std::string m_heldMessages;   // own messages waiting for the handshake
     bool m_inPostBody = false;
     bool m_closingHere = false;

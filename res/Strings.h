@@ -18,5 +18,8 @@ inline constexpr const char kCategoryOpenFailed[] = "カテゴリのオープン
 inline constexpr const char kCategoryFileError[] = "カテゴリファイルにエラーが発生しました。";
 // %1 is the field's limit in bytes.
 inline constexpr const char kTooLong[] = "%1 文字以内で入力してください。";
+// Status line notes (the desktop's first status pane).
+inline constexpr const char kConnectFailedNote[] = "接続できませんでした: ";
+inline constexpr const char kNoHolderNote[] = "スレッドを持つノードが見つかりませんでした。";
 inline constexpr const char kUserAgent[] = "pelmar servent/0.1.2";
 } // namespace strings

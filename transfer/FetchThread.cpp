@@ -199,6 +199,8 @@ void FetchThread(const CFetchRequest& request, IFetchHost& host) {
         host.ClearFetchInProgress();
         if (request.delayMs == 0)
             host.NoHolder();
+        else
+            host.HolderNotFound();
         return;
     }
 

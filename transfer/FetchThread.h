@@ -33,6 +33,9 @@ public:
     virtual void Progress(int position, int range) = 0;
     virtual void Done() = 0;
     virtual void NoHolder() = 0;
+    // The second look, after the query's answers had time to come, found no
+    // holder either: the fetch ends here.
+    virtual void HolderNotFound() {}
     // True once the node is shutting down: the fetch ends as soon as it can.
     virtual bool Stopping() const = 0;
     // Waits for the time given; false when the wait was ended by stopping.

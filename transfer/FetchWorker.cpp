@@ -94,6 +94,10 @@ void CFetchWorker::NoHolder() {
     QMetaObject::invokeMethod(&m_doc, "OnFetchNoHolder", Qt::QueuedConnection);
 }
 
+void CFetchWorker::HolderNotFound() {
+    QMetaObject::invokeMethod(&m_doc, "OnFetchHolderNotFound", Qt::QueuedConnection);
+}
+
 bool CFetchWorker::Stopping() const {
     std::lock_guard lock(m_shared->mutex);
     return m_shared->stopping;

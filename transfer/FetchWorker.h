@@ -41,6 +41,7 @@ public:
     void Progress(int position, int range) override;
     void Done() override;
     void NoHolder() override;
+    void HolderNotFound() override;
     bool Stopping() const override;
     bool Pause(std::chrono::milliseconds time) override;
 

@@ -1,6 +1,10 @@
 // CCategoryFile: nesting by leading tabs and its errors.
 #include "frontend/CategoryFile.h"
 
+#include "support/TempDir.h"
+
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 TEST(CategoryFileTest, TabsNestAndFewerTabsGoBackUp) {
@@ -33,4 +37,26 @@ TEST(CategoryFileTest, LeadingBlanksGoButFullWidthBlankStays) {
 TEST(CategoryFileTest, MissingFileCannotOpen) {
     CCategoryFile file;
     EXPECT_EQ(file.Load("/nonexistent/category.dat"), CCategoryFile::Result::CannotOpen);
+}
+
+TEST(CategoryFileTest, FilesThatCannotBeReadWholeFailWithoutThrowing) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "directory.dat");
+    TempDir::WriteFile(dir / "huge.dat", std::string(CCategoryFile::kMaxFileSize + 1, 'x'));
+    TempDir::WriteFile(dir / "cut.dat", "K1\n\tK2"); // no line break after the last line
+    const struct {
+        const char* name;
+        CCategoryFile::Result result;
+        std::size_t items;
+    } cases[] = {
+        {"missing.dat", CCategoryFile::Result::CannotOpen, 0},
+        {"directory.dat", CCategoryFile::Result::Unreadable, 0},
+        {"huge.dat", CCategoryFile::Result::Unreadable, 0},
+        {"cut.dat", CCategoryFile::Result::Ok, 2},
+    };
+    for (const auto& c : cases) {
+        CCategoryFile file;
+        EXPECT_EQ(file.Load(dir / c.name), c.result) << c.name;
+        EXPECT_EQ(file.Items().size(), c.items) << c.name;
+    }
 }

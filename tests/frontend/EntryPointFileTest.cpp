@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 namespace {
 
 class EntryPointFileTest : public ::testing::Test {
@@ -52,6 +55,47 @@ TEST_F(EntryPointFileTest, MovesFollowTheSelectionAndEveryChangeRewritesTheFile)
     file.MoveUp(none);
     file.Remove(2);
     EXPECT_EQ(TempDir::ReadFile(path), "untouched");
+}
+
+TEST_F(EntryPointFileTest, FileOverOneMebibyteIsReadWholeAndSavedWhole) {
+    std::string bytes;
+    for (int i = 0; bytes.size() < 2 * 1024 * 1024; ++i)
+        bytes +=
+            "10.0." + std::to_string(i / 256 % 256) + "." + std::to_string(i % 256) + ":6340\r\n";
+    TempDir::WriteFile(path, bytes);
+    ASSERT_TRUE(file.Load());
+    ASSERT_EQ(file.Entries().size(),
+              static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')));
+    EXPECT_EQ(file.Entries().back() + "\r\n",
+              bytes.substr(bytes.rfind('\n', bytes.size() - 2) + 1));
+    EXPECT_TRUE(file.Add("10.9.9.9"));
+    EXPECT_EQ(TempDir::ReadFile(path), "10.9.9.9\r\n" + bytes);
+}
+
+TEST_F(EntryPointFileTest, FileThatCannotBeReadWholeIsNeverRewritten) {
+    // The bound falls inside a line, which is left out whole.
+    const std::string line(1000000, 'a');
+    std::string huge;
+    while (huge.size() <= CEntryPointFile::kMaxFileSize)
+        huge += line + "\r\n";
+    TempDir::WriteFile(dir / "huge.dat", huge);
+    std::filesystem::create_directory(dir / "directory.dat");
+    const struct {
+        const char* name;
+        std::size_t entries;
+    } cases[] = {{"huge.dat", CEntryPointFile::kMaxFileSize / (line.size() + 2)},
+                 {"directory.dat", 0}};
+    for (const auto& c : cases) {
+        CEntryPointFile partial(dir / c.name);
+        partial.Load();
+        EXPECT_EQ(partial.Entries().size(), c.entries) << c.name;
+        for (const std::string& entry : partial.Entries())
+            EXPECT_EQ(entry.size(), line.size()) << c.name;
+        EXPECT_TRUE(partial.Add("10.0.0.9")); // the open dialog still lists it
+        EXPECT_FALSE(partial.CanSave()) << c.name;
+    }
+    EXPECT_EQ(std::filesystem::file_size(dir / "huge.dat"), huge.size());
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "directory.dat"));
 }
 
 } // namespace

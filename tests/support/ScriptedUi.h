@@ -51,6 +51,7 @@ public:
     }
     void SetProgress(int percent) override { progress.push_back(percent); }
     void StartReflectTimer() override { ++reflectTimerStarts; }
+    void ShowStatusText(std::string_view textUtf8) override { statusTexts.emplace_back(textUtf8); }
 
     // Script.
     bool answerYes = false;
@@ -72,4 +73,5 @@ public:
     std::array<std::string, 4> neighbours;
     std::vector<int> progress;
     int reflectTimerStarts = 0;
+    std::vector<std::string> statusTexts;
 };

@@ -85,6 +85,9 @@ TEST_F(GetThreadTest, NoHolderSendsQueryAndTriesOnceMoreAfterPause) {
     const std::string log = node->Log();
     EXPECT_EQ(log.find(queried), log.rfind(queried)); // one query only
     EXPECT_TRUE(node->ui.shownTitles.empty());
+    // The user is told that nobody had it.
+    EXPECT_TRUE(WaitUntil([&] { return !node->ui.statusTexts.empty(); }, 2000));
+    EXPECT_EQ(node->ui.statusTexts, std::vector<std::string>{strings::kNoHolderNote});
 }
 
 TEST_F(GetThreadTest, ShutdownDuringProgressWaitEndsTheWorker) {

@@ -1,7 +1,9 @@
 // pelmar-reflector: the minimal reflector service.
 //   pelmar-reflector [--address ADDR] [--port N]   (defaults 127.0.0.1 and 8080)
+//   pelmar-reflector --help | --version
 // Runs on its main thread until SIGTERM or SIGINT.
 #include "ReflectorService.h"
+#include "app/CommandLine.h"
 #include "app/FrontEndStartup.h"
 
 #include <QCoreApplication>
@@ -11,8 +13,13 @@
 
 namespace {
 
+constexpr const char* kUsage = "usage: pelmar-reflector [--address ADDR] [--port N]\n"
+                               "       pelmar-reflector --help | --version\n"
+                               "  --address ADDR    listen on this address (default 127.0.0.1)\n"
+                               "  --port N          listen on this port (default 8080; 0: any)\n";
+
 int Usage() {
-    std::fprintf(stderr, "usage: pelmar-reflector [--address ADDR] [--port N]\n");
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -24,6 +31,14 @@ int main(int argc, char** argv) {
     QString addressText = QStringLiteral("127.0.0.1");
     unsigned port = 8080;
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("pelmar-reflector %s\n", CCommandLine::Version());
+            return 0;
+        }
         if (std::strcmp(argv[i], "--address") == 0 && i + 1 < argc) {
             addressText = QString::fromLocal8Bit(argv[++i]);
         } else if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
