@@ -5,7 +5,7 @@
 
 #include "app/PelmarDoc.h"
 #include "res/Strings.h"
-#include "ui/Cp932.h"
+#include "ui/DisplayText.h"
 #include "ui/ListIcons.h"
 #include "frontend/CategoryFile.h"
 
@@ -37,9 +37,9 @@ bool CCategoryTreeView::Load() {
     const CCategoryFile::Result result = file.Load(m_doc.DataPath("category.dat"));
     if (result != CCategoryFile::Result::Ok) {
         m_loading = false;
-        m_doc.Ui().ShowMessage(result == CCategoryFile::Result::CannotOpen
-                                   ? strings::kCategoryOpenFailed
-                                   : strings::kCategoryFileError,
+        m_doc.Ui().ShowMessage(result == CCategoryFile::Result::BadNesting
+                                   ? strings::kCategoryFileError
+                                   : strings::kCategoryOpenFailed,
                                IPelmarUi::MessageIcon::None);
         return false;
     }
@@ -49,7 +49,7 @@ bool CCategoryTreeView::Load() {
     items.reserve(file.Items().size());
     for (const CCategoryItem& category : file.Items()) {
         auto* item = new QTreeWidgetItem;
-        item->setText(0, cp932::ToQString(category.name));
+        item->setText(0, displaytext::SingleLine(category.name));
         item->setData(
             0, Qt::UserRole,
             QByteArray(category.name.data(), static_cast<qsizetype>(category.name.size())));

@@ -7,9 +7,10 @@
 #include "ui/AppIcon.h"
 #include "ui/CategoryTreeView.h"
 #include "ui/ComposeDialogs.h"
-#include "ui/Cp932.h"
+#include "ui/DisplayText.h"
 #include "ui/ProgressStatusBar.h"
 #include "ui/TabView.h"
+#include "ui/ThreadHtmlView.h"
 #include "ui/ThreadListView.h"
 
 #include <QAction>
@@ -71,6 +72,9 @@ void CMainFrame::AttachDocument(CPelmarDoc* doc) {
     m_innerSplitter->setChildrenCollapsible(false);
     m_threadList = new CThreadListView(*doc, m_innerSplitter);
     m_tabView = new CTabView(*doc, m_innerSplitter);
+    // Each tab names its own thread in the window title.
+    connect(m_tabView, &CTabView::currentTabChanged, this,
+            [this] { setWindowTitle(m_tabView->CurrentWindowTitle()); });
     m_outerSplitter->addWidget(m_categoryTree);
     m_outerSplitter->addWidget(m_innerSplitter);
     m_innerSplitter->addWidget(m_threadList);
@@ -334,12 +338,31 @@ void CMainFrame::OpenThreadInNewTab(std::string_view title) {
     m_tabView->OpenThreadInNewTab(title);
     // A new tab always names its thread in the window title, even an empty
     // title (a thread only announced so far may have none).
-    setWindowTitle(QStringLiteral("pelmar - ") + cp932::ToQString(title));
+    SetThreadWindowTitle(title);
 }
 
 void CMainFrame::SetTitleFrom(std::string_view title) {
     if (!title.empty())
-        setWindowTitle(QStringLiteral("pelmar - ") + cp932::ToQString(title));
+        SetThreadWindowTitle(title);
+}
+
+void CMainFrame::SetThreadWindowTitle(std::string_view title) {
+    const QString text = displaytext::WindowTitle(title);
+    setWindowTitle(text);
+    if (m_tabView)
+        m_tabView->SetCurrentWindowTitle(text);
+}
+
+void CMainFrame::ShowStatusText(std::string_view textUtf8) {
+    m_statusBar->showMessage(QString::fromUtf8(textUtf8.data(), qsizetype(textUtf8.size())),
+                             kStatusTextMs);
+}
+
+void CMainFrame::RevealResponse(std::string_view resId) {
+    if (!m_tabView)
+        return;
+    if (CThreadHtmlView* page = m_tabView->Page(m_tabView->CurrentIndex()))
+        page->ScrollToEntry(std::string(resId));
 }
 
 void CMainFrame::SetStatusOpen(int state) {

@@ -89,6 +89,11 @@ public:
     void SetStatusNeighbours(const std::array<std::string, 4>& peers) override;
     void SetProgress(int percent) override;
     void StartReflectTimer() override;
+    void ShowStatusText(std::string_view textUtf8) override;
+    void RevealResponse(std::string_view resId) override;
+
+    // How long a status text stays in the status line.
+    static constexpr int kStatusTextMs = 30 * 1000;
 
 private:
     QAction* AddCommand(QMenu* menu, const char* text, int id, const char* prompt = nullptr);
@@ -96,6 +101,8 @@ private:
     void CreateToolBars();
     void CreateShortcuts();
     void SetTitleFrom(std::string_view title);
+    // Sets the window title and remembers it for the selected tab.
+    void SetThreadWindowTitle(std::string_view title);
     // F6 and Shift+F6: the keyboard focus to the next or previous pane.
     void MoveFocusToPane(int step);
 

@@ -1,5 +1,7 @@
 // CTabView: the tabbed thread pages; the document renders into the selected
-// tab through it. Tabs are only ever added, never closed. GUI thread.
+// tab through it. Tabs are added by "新しいタブで開く" and closed by their
+// close button or a middle click, except the last one, which stays. Each tab
+// remembers the window title of the thread it shows. GUI thread.
 #pragma once
 
 #include <QWidget>
@@ -26,9 +28,23 @@ public:
     void AddTab(std::string_view title);
     // Relabels the selected tab. title is raw Shift_JIS.
     void SetTabTitle(std::string_view title);
+    // Closes a tab and its page; false (nothing closed) for the last tab.
+    bool CloseTab(int index);
     int CurrentIndex() const;
     QString TabLabel(int index) const;
     CThreadHtmlView* Page(int index) const;
+
+    // The window title that goes with the selected tab: the frame sets it
+    // when it names a thread, and takes it back when the tab is selected again.
+    void SetCurrentWindowTitle(const QString& title);
+    QString CurrentWindowTitle() const;
+
+signals:
+    // Another tab was selected (by a click, or because one was closed).
+    void currentTabChanged();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void OnCurrentChanged(int index);

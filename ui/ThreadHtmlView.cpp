@@ -3,12 +3,15 @@
 #include "ui/ThreadHtmlView.h"
 
 #include "app/PelmarDoc.h"
+#include "frontend/PageBuilder.h"
+#include "store/ThreadRecord.h"
 #include "ui/Cp932.h"
 #include "ui/PagePath.h"
-#include "frontend/PageBuilder.h"
 
 #include <QDesktopServices>
 #include <QFile>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QUrl>
 
 CThreadHtmlView::CThreadHtmlView(CPelmarDoc& doc, QWidget* parent)
@@ -28,6 +31,30 @@ void CThreadHtmlView::RenderThread() {
     // A file that could not be written is still shown: whatever it holds.
     CPageBuilder(m_doc.GetThreadDir(), &m_doc).RenderThread(threadId, path);
     ShowPageFile(path);
+    // A thread only announced so far has no page (the file is empty, as it
+    // always was); the view says how to get it instead of showing nothing.
+    CThreadRecord thread;
+    if (!thread.Load(threadId, m_doc.GetThreadDir()))
+        setHtml(NotHeldNotice());
+}
+
+QString CThreadHtmlView::NotHeldNotice() {
+    return QString::fromUtf8("<html><body><br><br><p align=\"center\">"
+                             "このスレッドはまだ取得されていません。<br>"
+                             "スレッド取得（またはダブルクリック）で取得してください。"
+                             "</p></body></html>");
+}
+
+bool CThreadHtmlView::ScrollToEntry(const std::string& resId) {
+    // The id is on the entry's heading line, in white after the date.
+    QTextCursor found = document()->find(QString::fromStdString(resId));
+    if (resId.empty() || found.isNull())
+        return false;
+    found.movePosition(QTextCursor::StartOfBlock);
+    setTextCursor(found);
+    const int top = cursorRect(found).top();
+    verticalScrollBar()->setValue(verticalScrollBar()->value() + top);
+    return true;
 }
 
 void CThreadHtmlView::ShowPageFile(const std::string& path) {

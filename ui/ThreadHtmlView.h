@@ -4,6 +4,8 @@
 
 #include <QTextBrowser>
 
+#include <string>
+
 class CPelmarDoc;
 class QUrl;
 
@@ -15,6 +17,11 @@ public:
     // Writes the document's current thread to the page file and shows it.
     // Without a current thread the file and the page stay as they are.
     void RenderThread();
+    // Scrolls so that the entry with this response id starts at the top of
+    // the view; false when the page does not hold it.
+    bool ScrollToEntry(const std::string& resId);
+    // What the page says for a thread that is not held here (announced only).
+    static QString NotHeldNotice();
 
 private:
     void ShowPageFile(const std::string& path);

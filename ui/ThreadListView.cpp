@@ -6,7 +6,7 @@
 #include "app/PelmarDoc.h"
 #include "store/ThreadIndex.h"
 #include "store/ThreadRecord.h"
-#include "ui/Cp932.h"
+#include "ui/DisplayText.h"
 #include "ui/ListIcons.h"
 #include "frontend/PageBuilder.h"
 
@@ -99,11 +99,11 @@ std::string CThreadListView::RowTitle(const QTreeWidgetItem& row) {
 void CThreadListView::FillRow(QTreeWidgetItem& row, const RowTexts& texts, bool keepCreated) const {
     row.setIcon(kIcon, m_icons[texts.icon]);
     row.setData(kIcon, kIconRole, texts.icon);
-    row.setText(kTitle, cp932::ToQString(texts.title));
+    row.setText(kTitle, displaytext::SingleLine(texts.title));
     row.setData(kTitle, Qt::UserRole, Bytes(texts.title));
     row.setText(kHeld, QString::number(texts.held));
     row.setText(kResCount, QString::number(texts.resCount));
-    row.setText(kName, cp932::ToQString(texts.name));
+    row.setText(kName, displaytext::SingleLine(texts.name));
     row.setData(kName, Qt::UserRole, Bytes(texts.name));
     row.setText(kUpdated, QString::fromStdString(texts.updated));
     if (!keepCreated || !texts.created.empty())

@@ -5,14 +5,19 @@
 #include "app/PelmarDoc.h"
 #include "ui/AppIcon.h"
 #include "ui/MainFrame.h"
+#include "ui/QtTranslation.h"
 
 #include <QApplication>
 #include <QTimer>
 
 int main(int argc, char** argv) {
+    // --help and --version answer before anything needs a display.
+    if (const auto status = AnswerInformationOptions(argc, argv))
+        return *status;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pelmar"));
     QApplication::setWindowIcon(MakeApplicationIcon());
+    InstallQtJapanese(app);
 
     const auto line = ReadCommandLine(argc, argv);
     if (!line)

@@ -6,6 +6,7 @@
 #include "res/Strings.h"
 #include "store/ThreadRecord.h"
 #include "support/TempDir.h"
+#include "support/Wait.h"
 #include "ui/CategoryTreeView.h"
 #include "ui/ProgressStatusBar.h"
 #include "ui/TabView.h"
@@ -18,8 +19,11 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -290,6 +294,13 @@ TEST_F(MainFrameTest, OpeningWithoutCategoryFileWarnsAndLeavesTheWindowHidden) {
     EXPECT_FALSE(frame->InitialUpdateFrame());
     EXPECT_EQ(text, U(strings::kCategoryOpenFailed));
     EXPECT_FALSE(frame->isVisible());
+
+    // A category file that cannot be read says the same, never aborts.
+    std::filesystem::create_directory(dir / "category.dat");
+    text.clear();
+    AnswerNextMessageBox([&](QMessageBox& box) { text = box.text(); });
+    EXPECT_FALSE(frame->InitialUpdateFrame());
+    EXPECT_EQ(text, U(strings::kCategoryOpenFailed));
 }
 
 TEST_F(MainFrameTest, ViewsOpenAtTheirSizes) {
@@ -355,10 +366,11 @@ TEST_F(MainFrameTest, DeleteCommandAsksThenDropsTheRowAndBlanksThePage) {
     EXPECT_TRUE(frame->OnCommand(command::kDeleteThread));
     EXPECT_EQ(ListedIds(), std::vector<std::string>{kept});
     EXPECT_FALSE(std::filesystem::exists(doc->GetThreadDir() + "2/" + gone));
-    // The thread stays current; with its files gone its page is blank, and
-    // the title it was shown under stays.
+    // The thread stays current; with its files gone its page says it is not
+    // held, and the title it was shown under stays.
     EXPECT_EQ(doc->GetCurrentThreadId(), gone);
-    EXPECT_TRUE(PageText().trimmed().isEmpty()) << PageText().toStdString();
+    EXPECT_FALSE(PageText().contains("body"));
+    EXPECT_TRUE(PageText().contains(U("スレッド取得"))) << PageText().toStdString();
     EXPECT_EQ(frame->windowTitle(), "pelmar - title");
 
     // Without a current thread the command asks nothing.
@@ -410,4 +422,107 @@ TEST(MainFrameWithoutDocumentTest, ViewCallsDoNothingUntilADocumentIsAttached) {
     EXPECT_FALSE(frame.OnCommand(command::kPing));
     std::string entry;
     EXPECT_FALSE(frame.ChooseEntryPoint(entry));
+}
+
+TEST_F(MainFrameTest, PeerTitlesShowOnOneLineAndNeverAsMnemonics) {
+    doc->SetCurrentCategory("news");
+    frame->winId(); // the window's own title is what a window manager shows
+    const struct {
+        std::string title; // Shift_JIS as a peer sent it
+        QString tab;       // as QTabBar takes it ("&&" shows one "&")
+        QString shown;     // in the title bar and the list row
+    } cases[] = {
+        {"Q&A \x8e\x47\x92\x6b", U("Q&&A 雑談"), U("Q&A 雑談")},
+        {"a\r\nb\rc\nd", "a b c d", "a b c d"},
+        {"[*] x", "[*] x", "[*] x"},
+    };
+    for (const auto& c : cases) {
+        doc->ShowCurrentThread(c.title);
+        EXPECT_EQ(frame->Tabs()->TabLabel(0), c.tab);
+        EXPECT_EQ(frame->windowHandle()->title(), "pelmar - " + c.shown);
+        CThreadSummary summary;
+        summary.category = "news";
+        summary.threadId = std::string(32, '7');
+        summary.title = c.title;
+        summary.name = c.title;
+        summary.isNew = true;
+        doc->UpdateThreadListItem(summary);
+        ASSERT_EQ(frame->ThreadList()->topLevelItemCount(), 1);
+        const QTreeWidgetItem* row = frame->ThreadList()->topLevelItem(0);
+        EXPECT_EQ(row->text(CThreadListView::kTitle), c.shown);
+        EXPECT_EQ(row->text(CThreadListView::kName), c.shown);
+        EXPECT_EQ(CThreadListView::RowTitle(*row), c.title); // the bytes stay
+    }
+}
+
+TEST_F(MainFrameTest, SwitchingTabsNamesThatTabsThreadInTheWindowTitle) {
+    doc->SetCurrentThreadId(StoreThread('1', 1));
+    doc->ShowCurrentThread("one");
+    doc->SetCurrentThreadId(StoreThread('2', 1));
+    doc->SetCurrentThreadTitle("two");
+    doc->OpenThreadInNewTab();
+    doc->OpenThreadInNewTab();
+    auto* tabs = frame->Tabs()->findChild<QTabWidget*>();
+    const struct {
+        int select; // -1: close the selected tab instead
+        QString title;
+    } steps[] = {
+        {0, "pelmar - one"}, {1, "pelmar - two"}, {0, "pelmar - one"}, {-1, "pelmar - two"}};
+    for (const auto& step : steps) {
+        if (step.select < 0)
+            frame->Tabs()->CloseTab(frame->Tabs()->CurrentIndex());
+        else
+            tabs->setCurrentIndex(step.select);
+        EXPECT_EQ(frame->windowTitle(), step.title) << step.select;
+    }
+}
+
+TEST_F(MainFrameTest, PostedResponseIsScrolledIntoView) {
+    namespace fs = std::filesystem;
+    for (const char* name :
+         {"index", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "a", "b", "c", "d", "e", "f"})
+        fs::create_directories(doc->GetThreadDir() + name);
+    // A thread whose page is many screens long.
+    const CBinaryId id = CBinaryId::FromText(std::string(32, '5'));
+    std::string body;
+    for (int i = 0; i < 300; ++i)
+        body += "line\r\n";
+    CThreadRecord thread(id, "title", "news", "name", "", body, id, CBinaryId(), 1015000000,
+                         1015000000);
+    thread.SetHeld(1);
+    ASSERT_TRUE(thread.Create(doc->GetThreadDir(), nullptr));
+    doc->SetCurrentThreadId(id.GetText());
+    frame->resize(800, 600);
+    frame->show();
+    doc->ShowCurrentThread("title");
+    QApplication::processEvents();
+
+    QTimer::singleShot(0, [] {
+        if (QWidget* dialog = QApplication::activeModalWidget())
+            dialog->findChild<QPushButton*>(QStringLiteral("send"))->click();
+    });
+    frame->OnCommand(command::kNewResponse);
+    QApplication::processEvents();
+    // The new response is the last entry; its heading is in view.
+    CThreadHtmlView* page = frame->Tabs()->Page(0);
+    EXPECT_GT(page->verticalScrollBar()->value(), 0);
+    const QTextCursor heading = page->textCursor();
+    EXPECT_TRUE(page->viewport()->rect().contains(page->cursorRect(heading).center()));
+    frame->hide();
+}
+
+TEST_F(MainFrameTest, AnnouncedThreadNotYetHeldSaysHowToFetchIt) {
+    doc->SetCurrentThreadId(std::string(32, '9'));
+    doc->ShowCurrentThread("announced");
+    EXPECT_TRUE(PageText().contains(U("スレッド取得")));
+    // The page file is what it always was for a thread not held: empty.
+    EXPECT_EQ(TempDir::ReadFile(dir / "current.html"), "");
+}
+
+TEST_F(MainFrameTest, StatusLineSaysThatAConnectFailed) {
+    doc->ConnectToEntry("127.0.0.215:1");
+    EXPECT_TRUE(WaitUntil([&] { return Pane(0) == U("接続できませんでした: 127.0.0.215:1"); }))
+        << Pane(0).toStdString();
+    doc->OnFetchHolderNotFound();
+    EXPECT_EQ(Pane(0), U(strings::kNoHolderNote));
 }

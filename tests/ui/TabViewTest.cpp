@@ -7,10 +7,12 @@
 #include "store/ThreadRecord.h"
 #include "support/InProcessNode.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QMouseEvent>
 #include <QStandardPaths>
 #include <QTabBar>
 #include <QTabWidget>
@@ -132,6 +134,37 @@ TEST_F(TabViewTest, NewAndHiddenPagesAlwaysHaveTheShownPagesSize) {
     view.findChild<QTabWidget*>()->setCurrentIndex(0);
     EXPECT_EQ(view.Page(0)->geometry(), shown);
     EXPECT_EQ(view.CurrentIndex(), 0);
+}
+
+TEST_F(TabViewTest, TabsCloseByTheirButtonOrAMiddleClickButTheLastStays) {
+    view.resize(600, 400);
+    view.show();
+    view.OpenThreadInNewTab(kTitle);
+    view.OpenThreadInNewTab(kOtherTitle);
+    QCoreApplication::processEvents();
+    QTabBar* bar = view.findChild<QTabWidget*>()->tabBar();
+    ASSERT_EQ(view.TabCount(), 3);
+
+    // The middle button on the second tab closes it.
+    const QPoint middle = bar->tabRect(1).center();
+    QMouseEvent press(QEvent::MouseButtonPress, middle, bar->mapToGlobal(middle), Qt::MiddleButton,
+                      Qt::MiddleButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, middle, bar->mapToGlobal(middle),
+                        Qt::MiddleButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(bar, &press);
+    QCoreApplication::sendEvent(bar, &release);
+    ASSERT_EQ(view.TabCount(), 2);
+    EXPECT_EQ(view.TabLabel(1), QString::fromUtf8("レス"));
+
+    // The close button of the selected tab closes it; the last one has none.
+    auto* button = qobject_cast<QAbstractButton*>(bar->tabButton(1, QTabBar::RightSide));
+    ASSERT_NE(button, nullptr);
+    button->click();
+    EXPECT_EQ(view.TabCount(), 1);
+    EXPECT_EQ(bar->tabButton(0, QTabBar::RightSide), nullptr);
+    EXPECT_FALSE(view.CloseTab(0));
+    EXPECT_EQ(view.TabCount(), 1);
+    ASSERT_NE(view.Page(0), nullptr);
 }
 
 TEST(PagePathTest, FallsBackToTheCacheDirectoryWhenTheProgramsDirectoryIsMissing) {
