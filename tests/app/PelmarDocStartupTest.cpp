@@ -120,18 +120,3 @@ TEST_F(PelmarDocStartupTest, LeftoverIndexTempIsRemovedAtStartUp) {
     ASSERT_TRUE(doc.Start());
     EXPECT_FALSE(fs::exists(dir / "thread/index/%6e%65%77%73/index.temp"));
 }
-
-TEST_F(PelmarDocStartupTest, UnreadableSettingsAndIdFilesLeaveDefaultsAndStayAsTheyAre) {
-    // Directories in the files' places: the node starts on defaults with an
-    // id of its own for this run, and replaces neither.
-    fs::create_directory(dir / "pelmar.ini");
-    fs::create_directory(dir / "serventid.dat");
-    CPelmarDoc::Options options = Options(dir / "pelmar.ini");
-    options.bindAddress = "127.0.0.211"; // the default port, on an address of its own
-    CPelmarDoc doc(ui, options);
-    EXPECT_EQ(doc.GetListenPort(), 6340);
-    ASSERT_TRUE(doc.Start());
-    EXPECT_TRUE(CBinaryId::IsWellFormedText(doc.GetServentId()));
-    EXPECT_TRUE(fs::is_directory(dir / "serventid.dat"));
-    EXPECT_TRUE(ui.messages.empty());
-}

@@ -147,11 +147,8 @@ TEST_F(TabViewTest, TabsCloseByTheirButtonOrAMiddleClickButTheLastStays) {
 
     // The middle button on the second tab closes it.
     const QPoint middle = bar->tabRect(1).center();
-    QMouseEvent press(QEvent::MouseButtonPress, middle, bar->mapToGlobal(middle), Qt::MiddleButton,
-                      Qt::MiddleButton, Qt::NoModifier);
     QMouseEvent release(QEvent::MouseButtonRelease, middle, bar->mapToGlobal(middle),
                         Qt::MiddleButton, Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(bar, &press);
     QCoreApplication::sendEvent(bar, &release);
     ASSERT_EQ(view.TabCount(), 2);
     EXPECT_EQ(view.TabLabel(1), QString::fromUtf8("レス"));
@@ -164,7 +161,6 @@ TEST_F(TabViewTest, TabsCloseByTheirButtonOrAMiddleClickButTheLastStays) {
     EXPECT_EQ(bar->tabButton(0, QTabBar::RightSide), nullptr);
     EXPECT_FALSE(view.CloseTab(0));
     EXPECT_EQ(view.TabCount(), 1);
-    ASSERT_NE(view.Page(0), nullptr);
 }
 
 TEST(PagePathTest, FallsBackToTheCacheDirectoryWhenTheProgramsDirectoryIsMissing) {
