@@ -11,7 +11,6 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QScrollBar>
-#include <QTextBlock>
 #include <QUrl>
 
 CThreadHtmlView::CThreadHtmlView(CPelmarDoc& doc, QWidget* parent)
