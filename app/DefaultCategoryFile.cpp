@@ -34,8 +34,7 @@ bool Provide(const std::string& target, const std::string& shipped) {
                      error.message().c_str());
         return false;
     }
-    std::fprintf(stderr, "category.dat: none here, copied the default from %s\n",
-                 shipped.c_str());
+    std::fprintf(stderr, "category.dat: none here, copied the default from %s\n", shipped.c_str());
     return true;
 }
 

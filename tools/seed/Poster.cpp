@@ -83,8 +83,7 @@ std::string CPoster::Post(const CSampleThread& sample, std::uint32_t now) {
 
 void CPoster::ShowMessage(std::string_view textUtf8, MessageIcon) {
     // Every message the posting commands show means the post did not go in.
-    std::fprintf(stderr, "pelmar-seed: %.*s\n", static_cast<int>(textUtf8.size()),
-                 textUtf8.data());
+    std::fprintf(stderr, "pelmar-seed: %.*s\n", static_cast<int>(textUtf8.size()), textUtf8.data());
     m_failed = true;
 }
 

@@ -34,10 +34,9 @@ struct Arguments {
 };
 
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: pelmar-seed [--share K/N] DIR\n"
-                 "       pelmar-seed --live --address ADDR --port PORT --connect ENTRY"
-                 " [--stay SECONDS] [--log] DIR\n");
+    std::fprintf(stderr, "usage: pelmar-seed [--share K/N] DIR\n"
+                         "       pelmar-seed --live --address ADDR --port PORT --connect ENTRY"
+                         " [--stay SECONDS] [--log] DIR\n");
     return 2;
 }
 
@@ -94,8 +93,7 @@ int SeedDirectory(const Arguments& arguments, const std::string& iniPath) {
     const auto& samples = SampleThreads();
     const std::uint32_t now = Now();
     int posted = 0;
-    for (std::size_t i = arguments.shareIndex - 1; i < samples.size();
-         i += arguments.shareCount) {
+    for (std::size_t i = arguments.shareIndex - 1; i < samples.size(); i += arguments.shareCount) {
         const std::string id = poster.Post(samples[i], now);
         if (id.empty())
             return 1;
@@ -103,8 +101,7 @@ int SeedDirectory(const Arguments& arguments, const std::string& iniPath) {
         ++posted;
     }
     std::fflush(stdout);
-    std::fprintf(stderr, "pelmar-seed: %d threads posted into %s\n", posted,
-                 arguments.dir.c_str());
+    std::fprintf(stderr, "pelmar-seed: %d threads posted into %s\n", posted, arguments.dir.c_str());
     return 0;
 }
 
