@@ -106,11 +106,22 @@ reflector_address=${net}1
 reflector_url=http://$reflector_address:$reflector_port/reflect
 
 finish() {
-    local status=$?
+    local status=$? listed="" name pid code
     trap - EXIT INT TERM
+    [ -f "$dir/pids" ] && listed=$(cat "$dir/pids")
     stop_listed "$dir"
     rm -f "$dir/demo.pid"
     if [ "$mode" = check ]; then
+        # Every program must have ended cleanly on SIGTERM.
+        while read -r name pid; do
+            [ -n "$pid" ] || continue
+            code=0
+            wait "$pid" 2>/dev/null || code=$?
+            if [ "$code" != 0 ]; then
+                echo "demo: $name ended with status $code" >&2
+                [ "$status" = 0 ] && status=1
+            fi
+        done <<<"$listed"
         rm -rf "$dir"
     fi
     exit "$status"
