@@ -41,11 +41,14 @@ TEST(DefaultCategoryFileTest, IsCopiedOnlyWhereNothingStands) {
 
         SCOPED_TRACE(static_cast<int>(c.target));
         EXPECT_EQ(defaultcategory::Provide(target, shipped), c.copied);
-        if (c.copied)
+        if (c.copied) {
             EXPECT_EQ(TempDir::ReadFile(target), "default\r\n");
-        if (c.target == Target::File)
+        }
+        if (c.target == Target::File) {
             EXPECT_EQ(TempDir::ReadFile(target), "mine\r\n");
-        if (c.target == Target::Directory)
+        }
+        if (c.target == Target::Directory) {
             EXPECT_TRUE(fs::is_directory(target));
+        }
     }
 }
