@@ -1,5 +1,6 @@
 // pelmard: the node without windows. Runs the document on the main thread's
 // event loop until SIGTERM or SIGINT, then shuts down in order (exit status 0).
+#include "app/DefaultCategoryFile.h"
 #include "app/FrontEndStartup.h"
 #include "app/PelmarDoc.h"
 #include "daemon/HeadlessUi.h"
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
     {
         CPelmarDoc doc(ui, MakeDocumentOptions(*line));
         ui.SetDocument(&doc);
+        defaultcategory::ProvideForThisProgram(doc.DataPath("category.dat"));
         if (!doc.Start() || !LoadFirstCategory(doc, ui))
             return 0;
         for (const std::string& entry : line->connect)

@@ -1,13 +1,13 @@
-// The application icon: a speech balloon with a "p", at 16 and 32 pixels.
-// GUI thread (QPixmap needs the GUI application).
+// The application icon: a speech balloon with a "p", drawn at any size (16
+// and 32 pixels in the window, larger for the installed icon theme). GUI
+// thread (QPixmap needs the GUI application).
 #include "ui/AppIcon.h"
 
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
 
-namespace {
-QPixmap DrawIcon(int size) {
+QPixmap DrawApplicationIcon(int size) {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
@@ -33,11 +33,10 @@ QPixmap DrawIcon(int size) {
     painter.drawText(QRectF(0.5, -0.5, 15, 11.5), Qt::AlignCenter, QStringLiteral("p"));
     return pixmap;
 }
-} // namespace
 
 QIcon MakeApplicationIcon() {
     QIcon icon;
-    icon.addPixmap(DrawIcon(16));
-    icon.addPixmap(DrawIcon(32));
+    icon.addPixmap(DrawApplicationIcon(16));
+    icon.addPixmap(DrawApplicationIcon(32));
     return icon;
 }

@@ -1,6 +1,7 @@
 // pelmar: the desktop node. Builds the window and the document on the GUI
 // thread, runs the event loop until the window closes (or SIGTERM / SIGINT),
 // then removes the views and the document, which logs its shutdown.
+#include "app/DefaultCategoryFile.h"
 #include "app/FrontEndStartup.h"
 #include "app/PelmarDoc.h"
 #include "ui/AppIcon.h"
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
     CMainFrame frame;
     {
         CPelmarDoc doc(frame, MakeDocumentOptions(*line));
+        defaultcategory::ProvideForThisProgram(doc.DataPath("category.dat"));
         if (doc.Start()) {
             frame.AttachDocument(&doc);
             if (frame.InitialUpdateFrame()) {
