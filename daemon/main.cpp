@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
         return 2;
     if (!QuitOnTerminationSignals())
         return 1;
+    RaiseDescriptorLimit();
 
     CHeadlessUi ui;
     {
