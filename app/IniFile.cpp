@@ -2,6 +2,7 @@
 #include "app/IniFile.h"
 
 #include <fstream>
+#include <sstream>
 
 namespace {
 std::string Lower(std::string text) {
@@ -21,7 +22,11 @@ std::string Trim(const std::string& text) {
 } // namespace
 
 CIniFile::CIniFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream file(path, std::ios::binary);
+    std::string bytes(kMaxFileSize, '\0');
+    file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(file.gcount()));
+    std::istringstream in(bytes);
     std::string line;
     std::string section;
     while (in && std::getline(in, line)) {

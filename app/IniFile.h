@@ -3,12 +3,17 @@
 // gives the caller's default.
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <string>
 
 class CIniFile {
 public:
-    // A missing or unreadable file reads as empty.
+    // Settings fit in a few lines; a larger file (or a device that never
+    // ends) is read no further than this.
+    static constexpr std::size_t kMaxFileSize = 1024 * 1024;
+
+    // A missing or unreadable file (or a directory) reads as empty.
     explicit CIniFile(const std::string& path);
 
     std::string GetString(const std::string& section, const std::string& key,
