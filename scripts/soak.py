@@ -166,12 +166,13 @@ class Writer:
             return words[2], words[3]
         return None
 
-    def last_update_id(self, thread_id):
-        """The message id of the newest update this node sent for a thread."""
-        found = None
+    def last_update_ids(self):
+        """Thread id -> message id of the newest update this node sent for it."""
+        found = {}
         for line in (read_file(os.path.join(self.dir, "pelmar.log")) or b"").splitlines():
-            if b"send update message" in line and line.endswith(b"TID=" + thread_id.encode()):
-                found = line.split(b"MSGID=")[1].split()[0]
+            if b" send update message " in line and b"TID=" in line:
+                msgid = line.split(b"MSGID=")[1].split()[0]
+                found[line.split(b"TID=")[1].strip().decode()] = msgid
         return found
 
     def up(self):
@@ -286,8 +287,9 @@ def main():
             got = writer.post_response(tid, b"refresh " + text(len(posts)))
             if got:
                 posts.append(("res", tid, got[0], got[1], "refresh"))
-                refreshed.append((tid, writer.last_update_id(tid)))
+                refreshed.append(tid)
             time.sleep(2.0)
+        update_ids = writer.last_update_ids()
         time.sleep(max(0.0, min(3.0, deadline - time.monotonic() - 6)))
 
         # Checks.
@@ -327,18 +329,23 @@ def main():
         # Every refreshed post, at every cache servent that is up and relayed
         # its update since it last started.
         owed = held = 0
-        for tid, msgid in refreshed:
+        relayed = {}  # cache servent -> message ids relayed since it last started
+        for node in nodes:
+            if node.cache and node.up():
+                log = node.log()
+                since = log[max(0, log.rfind(b"pelmar Startup!!")):]
+                relayed[node.index] = {line.split(b"MSGID=")[1].split()[0]
+                                       for line in since.splitlines()
+                                       if line[20:41] == b"relay update message " and
+                                       b"MSGID=" in line}
+        for tid in refreshed:
+            msgid = update_ids.get(tid)
             if msgid is None:
                 continue
             wanted = [rel for (kind, t, rid, _, _) in posts if t == tid
                       for rel in [rel_thread(t) if kind == "thread" else rel_res(t, rid)]]
             for node in nodes:
-                if not node.cache or not node.up():
-                    continue
-                log = node.log()
-                since = log[max(0, log.rfind(b"pelmar Startup!!")):]
-                if not any(line.startswith(b"relay update message", 20) and
-                           b"MSGID=" + msgid in line for line in since.splitlines()):
+                if msgid not in relayed.get(node.index, ()):
                     continue
                 for rel in wanted:
                     owed += 1
