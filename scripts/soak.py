@@ -24,7 +24,8 @@ import time
 
 NODES = 32
 CACHE_EVERY = 3  # every third node is a cache servent
-BLOCK = "127.0.2."
+# PELMAR_SOAK_BLOCK moves the whole run to another 127.0.x block.
+BLOCK = os.environ.get("PELMAR_SOAK_BLOCK", "127.0.2.")
 REFLECTOR = BLOCK + "40"
 REFLECTOR_PORT = 16340
 WRITER = BLOCK + "33"
@@ -85,6 +86,7 @@ class Node:
         err.close()
         self.killed_at = None
         self.started_at = time.monotonic()
+        self.baseline = None  # descriptors and memory once this start has settled
 
     def up(self):
         return self.proc is not None and self.proc.poll() is None
@@ -219,7 +221,6 @@ def main():
     kills = 0
     restarts = []  # (when, node)
     failures = []
-    baseline = {}
     summary = "aborted"
     try:
         time.sleep(0.5)
@@ -227,11 +228,9 @@ def main():
             node.start()
             time.sleep(0.08)
         writer = Writer(work, poster)
-        time.sleep(2.0)
+        time.sleep(3.0)
         for node in nodes:
-            counts = proc_counts(node.proc.pid)
-            if counts:
-                baseline[node.index] = counts
+            node.baseline = proc_counts(node.proc.pid)
 
         # Churn: post all the time, kill a node every couple of seconds.
         next_kill = time.monotonic() + 1.0
@@ -253,6 +252,8 @@ def main():
             now = time.monotonic()
             for node in nodes:
                 node.check_alive()
+                if node.up() and node.baseline is None and now - node.started_at > 3:
+                    node.baseline = proc_counts(node.proc.pid)
             for when, node in list(restarts):
                 if now >= when:
                     node.start()
@@ -282,25 +283,30 @@ def main():
         # each cache servent that relays it fetches the whole thread.
         refreshed = []
         for tid in reversed(threads):
-            if time.monotonic() + 2.5 > refresh_end:
+            if time.monotonic() + 4.5 > refresh_end:
                 break
             got = writer.post_response(tid, b"refresh " + text(len(posts)))
             if got:
                 posts.append(("res", tid, got[0], got[1], "refresh"))
                 refreshed.append(tid)
-            time.sleep(2.0)
+            # A node runs one fetch at a time and drops the others, so the
+            # next refresh waits until the fetches it started are through.
+            time.sleep(4.0)
         update_ids = writer.last_update_ids()
         time.sleep(max(0.0, min(3.0, deadline - time.monotonic() - 6)))
 
         # Checks.
-        growth_fd, growth_rss = 0, 0
+        # Growth within each node's current run, from a few seconds after it
+        # started; the longest such run is reported with it.
+        growth_fd, growth_rss, longest = 0, 0, 0.0
         for node in nodes:
             node.check_alive()
-            if node.kills == 0 and not node.died and node.index in baseline:
+            if node.up() and node.baseline:
                 counts = proc_counts(node.proc.pid)
                 if counts:
-                    growth_fd = max(growth_fd, counts[0] - baseline[node.index][0])
-                    growth_rss = max(growth_rss, counts[1] - baseline[node.index][1])
+                    growth_fd = max(growth_fd, counts[0] - node.baseline[0])
+                    growth_rss = max(growth_rss, counts[1] - node.baseline[1])
+                    longest = max(longest, time.monotonic() - node.started_at)
         died = sum(len(node.died) for node in nodes) + (0 if writer.up() else 1)
         if died:
             failures.append("%d unkilled processes died" % died)
@@ -365,12 +371,12 @@ def main():
         summary = ("soak %ds: %d nodes (%d cache), %d posts in %d threads, %d kills, "
                    "writer holds %d/%d, copies %d (%d damaged), refreshed posts held by "
                    "relaying caches %d/%d, cache coverage %d/%d, died %d, temp names %d "
-                   "(visible %d), fd growth %+d, rss growth %+d KiB"
+                   "(visible %d), fd growth %+d, rss growth %+d KiB (runs up to %.0f s)"
                    % (seconds, NODES, len(cache_nodes), len(posts), len(threads), kills,
                       sum(1 for v in reference.values() if v is not None), len(reference),
                       copies, damaged, held, owed, covered,
                       len(reference) * len(cache_nodes), died, temps, visible_temps,
-                      growth_fd, growth_rss))
+                      growth_fd, growth_rss, longest))
     finally:
         everyone = [x.proc for x in nodes if x.proc] + [reflector] + \
             ([writer.proc] if writer else [])
