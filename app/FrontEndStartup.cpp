@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -65,6 +66,16 @@ CPelmarDoc::Options MakeDocumentOptions(const CCommandLine& line) {
     options.bindAddress = line.address;
     options.logging = line.log;
     return options;
+}
+
+bool RaiseDescriptorLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return false;
+    if (limit.rlim_cur == limit.rlim_max)
+        return true;
+    limit.rlim_cur = limit.rlim_max;
+    return ::setrlimit(RLIMIT_NOFILE, &limit) == 0;
 }
 
 bool QuitOnTerminationSignals() {

@@ -21,6 +21,12 @@ std::optional<CCommandLine> ReadCommandLine(int argc, char** argv);
 // "current.html" goes beside the executable.
 CPelmarDoc::Options MakeDocumentOptions(const CCommandLine& line);
 
+// Raises the open-file limit to the hard limit, as servers do: every
+// connection takes a descriptor, and the usual soft limit of 1,024 would stop
+// the node accepting long before its memory or the network would. False when
+// the limit could not be read or set.
+bool RaiseDescriptorLimit();
+
 // Makes SIGTERM and SIGINT quit the running QCoreApplication (and ignores
 // SIGPIPE). False when the signal pipe could not be made.
 bool QuitOnTerminationSignals();

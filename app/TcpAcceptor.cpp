@@ -1,6 +1,7 @@
 // CTcpAcceptor: the listening socket and its accept loop.
 #include "app/TcpAcceptor.h"
 
+#include <QNetworkProxy>
 #include <QTcpSocket>
 
 #include <arpa/inet.h>
@@ -77,6 +78,7 @@ void CTcpAcceptor::OnReadable() {
             return;
         }
         auto* socket = new QTcpSocket;
+        socket->setProxy(QNetworkProxy::NoProxy); // an accepted peer is direct
         if (!socket->setSocketDescriptor(fd)) {
             delete socket;
             ::close(fd);

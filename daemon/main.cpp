@@ -46,6 +46,7 @@ int main(int argc, char** argv) {
         return 2;
     if (!QuitOnTerminationSignals())
         return 1;
+    RaiseDescriptorLimit();
 
     CHeadlessUi ui;
     {

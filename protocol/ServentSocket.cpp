@@ -8,6 +8,7 @@
 #include "transfer/TransferEndpoints.h"
 
 #include <QHostAddress>
+#include <QNetworkProxy>
 #include <QTcpSocket>
 
 namespace {
@@ -56,6 +57,10 @@ void CServentSocket::Accept(QTcpSocket* socket) {
 void CServentSocket::Connect(const std::string& host, std::uint16_t port,
                              const std::string& bindAddress) {
     Attach(new QTcpSocket);
+    // A peer is always reached directly: a proxy from the environment or the
+    // desktop settings must never carry overlay traffic, and asking for one
+    // would cost a lookup on every connect.
+    m_socket->setProxy(QNetworkProxy::NoProxy);
     m_closed = true;
     // Until the connect completes the peer is known by the name it was given.
     m_peerAddress = host;

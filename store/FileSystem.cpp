@@ -38,6 +38,29 @@ bool WriteFully(int fd, std::size_t offset, std::string_view data) {
     return true;
 }
 
+std::atomic<void (*)(const std::string&)> g_syncObserver{nullptr};
+
+bool SyncDescriptor(int fd, const std::string& path) {
+    int result;
+    do {
+        result = ::fsync(fd);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0)
+        return false;
+    if (auto* observer = g_syncObserver.load())
+        observer(path);
+    return true;
+}
+
+bool SyncPath(const std::string& path, int flags) {
+    const int fd = OpenRetrying(path.c_str(), O_RDONLY | flags, 0);
+    if (fd < 0)
+        return false;
+    const bool synced = SyncDescriptor(fd, path);
+    ::close(fd);
+    return synced;
+}
+
 std::size_t ReadFully(int fd, std::size_t offset, char* buffer, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {
@@ -92,7 +115,27 @@ bool ReadFile(const std::string& path, std::string& data, std::size_t maxBytes) 
     return ok;
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view data) {
+bool SyncFile(const std::string& path) {
+    return SyncPath(path, 0);
+}
+
+bool SyncDirectory(const std::string& path) {
+    return SyncPath(path, O_DIRECTORY);
+}
+
+std::string ParentDirectory(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+void SetSyncObserver(void (*observer)(const std::string& path)) {
+    g_syncObserver = observer;
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view data, EDurability durability) {
+    const bool flush = durability == EDurability::Flushed;
     static std::atomic<unsigned> s_serial{0};
     // The temporary name ends in digits, so no listing by suffix (".res",
     // ".id") ever takes it for a store file.
@@ -105,10 +148,10 @@ bool WriteFileAtomically(const std::string& path, std::string_view data) {
                 continue;
             return false;
         }
-        const bool written = WriteFully(fd, 0, data);
+        const bool written = WriteFully(fd, 0, data) && (!flush || SyncDescriptor(fd, temp));
         const bool closed = ::close(fd) == 0;
         if (written && closed && std::rename(temp.c_str(), path.c_str()) == 0)
-            return true;
+            return !flush || SyncDirectory(ParentDirectory(path));
         ::unlink(temp.c_str());
         return false;
     }
@@ -180,6 +223,7 @@ bool CFileHandle::Open(const std::string& path, Mode mode) {
         break;
     }
     m_fd = OpenRetrying(path.c_str(), flags, 0666);
+    m_path = path;
     return m_fd >= 0;
 }
 
@@ -189,6 +233,10 @@ std::size_t CFileHandle::ReadAt(std::size_t offset, char* buffer, std::size_t si
 
 bool CFileHandle::WriteAt(std::size_t offset, std::string_view data) {
     return IsOpen() && WriteFully(m_fd, offset, data);
+}
+
+bool CFileHandle::Sync() {
+    return IsOpen() && SyncDescriptor(m_fd, m_path);
 }
 
 bool CFileHandle::Close() {

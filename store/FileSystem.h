@@ -18,9 +18,24 @@ bool MakeDirectories(const std::string& path);
 // Reads at most maxBytes from the start of the file into data. False when the
 // file cannot be opened or read.
 bool ReadFile(const std::string& path, std::string& data, std::size_t maxBytes);
+// Whether a write must reach the disk before it counts as done. A post made
+// here exists nowhere else until another node fetches it, so its files are
+// flushed; fetched copies can be fetched again and are not.
+enum class EDurability { Cached, Flushed };
+
 // Writes data to a new file beside path and renames it over path, so readers
-// see the old content or the new, never a part.
-bool WriteFileAtomically(const std::string& path, std::string_view data);
+// see the old content or the new, never a part. Flushed: the new file reaches
+// the disk before the rename publishes it, and the directory after it.
+bool WriteFileAtomically(const std::string& path, std::string_view data,
+                         EDurability durability = EDurability::Cached);
+// Flushes a file's content, or a directory's entries, to the disk.
+bool SyncFile(const std::string& path);
+bool SyncDirectory(const std::string& path);
+// The directory part of a path ("a/b/c" -> "a/b", "c" -> ".").
+std::string ParentDirectory(const std::string& path);
+// Tests watch what is flushed: observer(path) after every successful flush,
+// on the calling thread (nullptr: none).
+void SetSyncObserver(void (*observer)(const std::string& path));
 // Creates an empty file, truncating one that exists.
 bool CreateEmptyFile(const std::string& path);
 bool RemoveFile(const std::string& path);
@@ -53,10 +68,13 @@ public:
     // or on failure).
     std::size_t ReadAt(std::size_t offset, char* buffer, std::size_t size);
     bool WriteAt(std::size_t offset, std::string_view data);
+    // Flushes what was written to the disk.
+    bool Sync();
     bool Close();
 
 private:
     int m_fd = -1;
+    std::string m_path;
 };
 
 } // namespace storefs

@@ -117,13 +117,17 @@ void CResRecord::CountInInfo(const std::string& root, bool& infoOpened,
         field::PutTime(bytes, m_time);
         info.WriteAt(kUpdatedOffset, bytes);
     }
+    info.Sync(); // only responses posted here are counted here
 }
 
 bool CResRecord::Create(const std::string& root, IStoreReporter* reporter) {
     const std::string& threadId = m_threadId.GetText();
     const std::string& resId = m_resId.GetText();
     if (!CBinaryId::IsWellFormedText(threadId) || !CBinaryId::IsWellFormedText(resId) ||
-        !storefs::WriteFileAtomically(storepaths::ResFile(root, threadId, resId), Encode())) {
+        // Posted here, it exists nowhere else yet: on the disk before it is
+        // announced (the file before its rename, the directory after).
+        !storefs::WriteFileAtomically(storepaths::ResFile(root, threadId, resId), Encode(),
+                                      storefs::EDurability::Flushed)) {
         Report(reporter, strings::kFileCreateFailed);
         return false;
     }

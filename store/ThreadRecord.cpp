@@ -4,6 +4,7 @@
 #include "store/ThreadRecord.h"
 
 #include "res/Strings.h"
+#include "store/EscapedName.h"
 #include "store/FieldCoding.h"
 #include "store/FileSystem.h"
 #include "store/ResRecord.h"
@@ -21,11 +22,13 @@ void Report(IStoreReporter* reporter, const char* text) {
         reporter->ReportStoreFailure(text);
 }
 
-bool WriteInfo(const std::string& path, const std::string& info) {
+bool WriteInfo(const std::string& path, const std::string& info,
+               storefs::EDurability durability = storefs::EDurability::Cached) {
     storefs::CFileHandle file;
     if (!file.Open(path, storefs::CFileHandle::Mode::CreateTruncate))
         return false;
-    const bool written = file.WriteAt(0, info);
+    const bool written =
+        file.WriteAt(0, info) && (durability == storefs::EDurability::Cached || file.Sync());
     return file.Close() && written;
 }
 
@@ -104,16 +107,30 @@ bool CThreadRecord::Create(const std::string& root, IStoreReporter* reporter) {
         Report(reporter, strings::kFileCreateFailed);
         return false;
     }
+    // A thread composed here exists nowhere else until another node fetches
+    // it, so it reaches the disk before it is announced: each file before the
+    // rename that publishes it, then the directories that name them. The
+    // ".info" goes first so that the flush of the directory after the
+    // ".thread" rename covers both names.
     bool ok = MakeThreadDir(root, reporter);
-    if (!storefs::WriteFileAtomically(storepaths::ThreadFile(root, id), EncodeThread())) {
+    if (!WriteInfo(storepaths::InfoFile(root, id), EncodeInfo(), storefs::EDurability::Flushed)) {
         Report(reporter, strings::kFileCreateFailed);
         ok = false;
     }
-    if (!WriteInfo(storepaths::InfoFile(root, id), EncodeInfo())) {
+    if (!storefs::WriteFileAtomically(storepaths::ThreadFile(root, id), EncodeThread(),
+                                      storefs::EDurability::Flushed)) {
         Report(reporter, strings::kFileCreateFailed);
         ok = false;
     }
-    CThreadIndex(m_category, root).Add(id);
+    const std::string bucket = storefs::ParentDirectory(storepaths::ThreadDir(root, id));
+    storefs::SyncDirectory(bucket);
+    storefs::SyncDirectory(storefs::ParentDirectory(bucket));
+    CThreadIndex index(m_category, root);
+    index.Add(id);
+    // Its place in the category: the marker and the ".index" that lists it.
+    const std::string escaped = CEscapedName(m_category).GetText();
+    storefs::SyncFile(storepaths::IndexFile(root, escaped));
+    storefs::SyncDirectory(storepaths::CategoryDir(root, escaped));
     return ok;
 }
 

@@ -101,6 +101,12 @@ void CBlockingSocket::Close() {
     CloseSocket();
 }
 
+void CBlockingSocket::Adopt(int fd) {
+    CloseSocket();
+    m_fd = fd;
+    m_connected = fd >= 0;
+}
+
 int CBlockingSocket::WaitConnected(Clock::time_point deadline) {
     int ready = PollUntil(m_fd, POLLOUT, deadline);
     if (ready == 0)

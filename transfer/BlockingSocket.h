@@ -54,6 +54,9 @@ public:
 
     void Close();
     bool IsConnected() const { return m_connected; }
+    // Takes over a connected stream socket (closing one left open); tests and
+    // fuzz targets hand it one end of a socket pair.
+    void Adopt(int fd);
 
     // Reply reading state kept with the socket for its users: the receive
     // area (sized by them before each request) and the header line being read.

@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
     // shutdown is logged.
     if (!QuitOnTerminationSignals())
         return 1;
+    RaiseDescriptorLimit();
 
     // The frame outlives the document: the document's last calls go to it.
     CMainFrame frame;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 class IniFileTest : public ::testing::Test {
 protected:
     TempDir dir;
@@ -35,4 +37,18 @@ TEST_F(IniFileTest, KeyOutsideItsSectionIsNotFound) {
     TempDir::WriteFile(dir / "a.ini", "Port=1\n[Servent]\nPort=2\n");
     const CIniFile ini(dir / "a.ini");
     EXPECT_EQ(ini.GetInt("Network", "Port", 6340), 6340u);
+}
+
+TEST_F(IniFileTest, DirectoryCutShortJunkOrHugeFilesGiveDefaults) {
+    std::filesystem::create_directory(dir / "directory.ini");
+    TempDir::WriteFile(dir / "short.ini", "[Network]\nPo");
+    TempDir::WriteFile(dir / "junk.ini", std::string("\0\xff[\x82\n=\r\n]=7\n", 12));
+    // Settings past the first mebibyte are never read, however large the file.
+    TempDir::WriteFile(dir / "huge.ini", std::string(CIniFile::kMaxFileSize, ';') +
+                                             "\n[Network]\nPort=1\n[Servent]\nCacheMode=x\n");
+    for (const char* name : {"directory.ini", "short.ini", "junk.ini", "huge.ini"}) {
+        const CIniFile ini(dir / name);
+        EXPECT_EQ(ini.GetInt("Network", "Port", 6340), 6340u) << name;
+        EXPECT_EQ(ini.GetString("Servent", "CacheMode", "Disable"), "Disable") << name;
+    }
 }

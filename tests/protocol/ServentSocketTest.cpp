@@ -6,6 +6,10 @@
 
 #include "protocol/MessageHistory.h"
 #include "protocol/wire/LogText.h"
+#include "transfer/BlockingSocket.h"
+
+#include <QHostInfo>
+#include <QNetworkProxy>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -68,6 +72,34 @@ TEST_F(ServentSocketTest, OpenedHandshakeSendsConnectAndPingsOnceOkArrives) {
     EXPECT_TRUE(route.originatedHere);
     EXPECT_EQ(route.originSerial, connection->Serial());
     EXPECT_EQ(CountLog("send PELMAR OK"), 0u);
+}
+
+TEST_F(ServentSocketTest, OutgoingConnectionGoesDirectWhateverTheApplicationProxy) {
+    // Qt never proxies a loopback address or "localhost", in whatever case;
+    // the machine's own name, which /etc/hosts maps to loopback, it does.
+    const std::string name = QHostInfo::localHostName().toStdString();
+    std::string address;
+    if (!CBlockingSocket::ResolveHost(name, address) || address.rfind("127.", 0) != 0)
+        GTEST_SKIP() << "the host name " << name << " is not a loopback name";
+    StartNode(16519);
+    TestListener peerSide(address, nodePort);
+    TestListener fakeProxy(kServerB, nodePort);
+    ASSERT_TRUE(peerSide.listening && fakeProxy.listening);
+    const QNetworkProxy saved = QNetworkProxy::applicationProxy();
+    QNetworkProxy::setApplicationProxy(
+        QNetworkProxy(QNetworkProxy::HttpProxy, kServerB, static_cast<quint16>(nodePort)));
+    // As a node started without --address connects (a bound socket happens
+    // to skip the proxy).
+    node->doc->AppendConnection(new CServentSocket(*node->doc))
+        ->Connect(name, static_cast<std::uint16_t>(nodePort), "");
+    // The proxy is taken when the connect starts; the test's own sockets
+    // connect without it.
+    QNetworkProxy::setApplicationProxy(saved);
+
+    ASSERT_TRUE(peerSide.WaitForPeers(1));
+    EXPECT_TRUE(peerSide.peers[0]->WaitForText(ConnectBlock(address)));
+    RunEventsFor(200);
+    EXPECT_TRUE(fakeProxy.peers.empty());
 }
 
 TEST_F(ServentSocketTest, HeaderBlockWithoutReflectStillCompletes) {

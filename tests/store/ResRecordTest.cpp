@@ -77,6 +77,24 @@ TEST_F(ResRecordTest, PostingCountsTheResponseInInfo) {
     EXPECT_EQ(Thread().GetUpdated(), 500u);
 }
 
+TEST_F(ResRecordTest, PostedResponseIsFlushedBeforeItsRenameAndFetchedOneIsNot) {
+    const std::string resFile = storepaths::ResFile(root, IdText(1), IdText(2, '9'));
+    {
+        CSyncRecorder synced;
+        ASSERT_TRUE(Response(2, 300).Create(root, nullptr));
+        const int file = synced.TempPosition(resFile);
+        ASSERT_GE(file, 0);
+        EXPECT_GT(synced.Position(storepaths::ThreadDir(root, IdText(1))), file);
+        EXPECT_GE(synced.Position(storepaths::InfoFile(root, IdText(1))), 0);
+    }
+    CSyncRecorder synced;
+    CResRecord fetched;
+    fetched.SetThreadId(Id(1));
+    fetched.SetResId(Id(3, '9'));
+    ASSERT_TRUE(fetched.StoreFetched(root, Response(3, 400).Encode(), nullptr));
+    EXPECT_TRUE(synced.Paths().empty());
+}
+
 TEST_F(ResRecordTest, PostingMovesTheThreadToTheFrontOfItsIndex) {
     CreateThread(2, 200);
     std::vector<std::string> ids;

@@ -75,4 +75,31 @@ private:
     std::string m_dir;
 };
 
+// Records every path the store flushes while it lives, in order.
+class CSyncRecorder {
+public:
+    CSyncRecorder() {
+        Paths().clear();
+        storefs::SetSyncObserver([](const std::string& path) { Paths().push_back(path); });
+    }
+    ~CSyncRecorder() { storefs::SetSyncObserver(nullptr); }
+    static std::vector<std::string>& Paths() {
+        static std::vector<std::string> paths;
+        return paths;
+    }
+    // Where path was first flushed; -1: never.
+    static int Position(const std::string& path) { return Find(path, false); }
+    // Where a temporary name made for path was first flushed; -1: never.
+    static int TempPosition(const std::string& path) { return Find(path + ".tmp", true); }
+
+private:
+    static int Find(const std::string& path, bool prefix) {
+        const auto& paths = Paths();
+        for (std::size_t i = 0; i < paths.size(); ++i)
+            if (prefix ? paths[i].rfind(path, 0) == 0 : paths[i] == path)
+                return static_cast<int>(i);
+        return -1;
+    }
+};
+
 } // namespace storetest

@@ -3,6 +3,7 @@
 #include "TempDir.h"
 
 #include "res/Strings.h"
+#include "store/EscapedName.h"
 #include "store/ResRecord.h"
 #include "store/ThreadIndex.h"
 
@@ -50,6 +51,28 @@ TEST_F(ThreadRecordTest, CreatedThreadHasItsLayoutLoadsBackAndIsFiled) {
     EXPECT_EQ(storefs::ListDirectories(root + "1").size(), 2u); // one bucket for both
     // New files appear by rename: nothing else is left behind.
     EXPECT_EQ(storefs::ListFiles(storepaths::ThreadDir(root, IdText(1)), "").size(), 2u);
+}
+
+TEST_F(ThreadRecordTest, CreatedThreadIsFlushedBeforeItsRenameAndFetchedOneIsNot) {
+    const std::string id = IdText(1);
+    {
+        CSyncRecorder synced;
+        ASSERT_TRUE(Thread(1).Create(root, &reporter));
+        const int file = synced.TempPosition(storepaths::ThreadFile(root, id));
+        const int info = synced.Position(storepaths::InfoFile(root, id));
+        const int dir = synced.Position(storepaths::ThreadDir(root, id));
+        ASSERT_GE(file, 0); // flushed under its temporary name: before the rename
+        ASSERT_GE(info, 0);
+        EXPECT_GT(dir, std::max(file, info)); // the names, once both are in place
+        EXPECT_GE(synced.Position(storepaths::BucketDir(root, '1')), 0);
+        EXPECT_GE(synced.Position(storepaths::IndexFile(root, CEscapedName("News").GetText())), 0);
+    }
+    CSyncRecorder synced;
+    const std::string bytes = Thread(2).EncodeThread();
+    CThreadRecord fetched;
+    fetched.SetThreadId(Id(2));
+    ASSERT_TRUE(fetched.StoreFetched(root, bytes, &reporter));
+    EXPECT_TRUE(synced.Paths().empty());
 }
 
 TEST_F(ThreadRecordTest, FetchedThreadAloneGivesTwoByteInfoWithHeldOne) {

@@ -3,6 +3,7 @@
 #include "ReflectorService.h"
 
 #include <QByteArray>
+#include <QNetworkProxy>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -92,6 +93,8 @@ void CReflectorService::OnRequestBytes(QTcpSocket* client) {
 
 void CReflectorService::Probe(QTcpSocket* client, const QString& address, quint16 port) {
     auto* probe = new QTcpSocket(client);
+    // The probe asks whether the caller is reachable directly, never through a proxy.
+    probe->setProxy(QNetworkProxy::NoProxy);
     auto done = std::make_shared<bool>(false);
     auto finish = [this, client, probe, address, port, done](bool open) {
         if (*done)

@@ -1,0 +1,407 @@
+#!/usr/bin/python3
+"""Soak with churn: many pelmard nodes on 127.0.2.x, a third of them cache
+servents, joined through pelmar-reflector; one writer posts threads and
+responses all the time while nodes are killed with SIGKILL and restarted.
+At the end the overlay settles, a last response refreshes a few threads, and
+the run checks that nothing was lost or damaged. Prints one summary line and
+exits 0 when every check holds.
+
+    soak.py SECONDS BUILD_DIR [WORK_DIR]
+
+Run through scripts/soak.sh, which builds what it needs. Standard library only.
+"""
+
+import hashlib
+import os
+import random
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+NODES = 32
+CACHE_EVERY = 3  # every third node is a cache servent
+# PELMAR_SOAK_BLOCK moves the whole run to another 127.0.x block.
+BLOCK = os.environ.get("PELMAR_SOAK_BLOCK", "127.0.2.")
+REFLECTOR = BLOCK + "40"
+REFLECTOR_PORT = 16340
+WRITER = BLOCK + "33"
+PORT = 16341
+CATEGORY = b"soak"
+ENTRY = "http://%s:%d/reflect" % (REFLECTOR, REFLECTOR_PORT)
+
+
+def md5(data):
+    return hashlib.md5(data).hexdigest()
+
+
+def read_file(path):
+    try:
+        with open(path, "rb") as f:
+            return f.read()
+    except OSError:
+        return None
+
+
+def proc_counts(pid):
+    """Open descriptors and resident KiB of a process; None when it is gone."""
+    try:
+        fds = len(os.listdir("/proc/%d/fd" % pid))
+        with open("/proc/%d/status" % pid) as f:
+            for line in f:
+                if line.startswith("VmRSS:"):
+                    return fds, int(line.split()[1])
+    except OSError:
+        return None
+    return None
+
+
+class Node:
+    def __init__(self, work, index, cache, pelmard):
+        self.index = index
+        self.address = BLOCK + str(index)
+        self.cache = cache
+        self.dir = os.path.join(work, "node-%02d" % index)
+        self.pelmard = pelmard
+        self.proc = None
+        self.kills = 0
+        self.killed_at = None  # when it was killed, until restarted
+        self.died = []  # exit codes of incarnations that ended by themselves
+        os.makedirs(self.dir)
+        with open(os.path.join(self.dir, "pelmar.ini"), "w") as f:
+            f.write("[Network]\nPort=%d\n[Servent]\nCacheMode=%s\n"
+                    % (PORT, "CacheServent" if cache else "Disable"))
+        with open(os.path.join(self.dir, "category.dat"), "wb") as f:
+            f.write(CATEGORY + b"\r\n")
+
+    def start(self):
+        err = open(os.path.join(self.dir, "stderr.txt"), "ab")
+        self.proc = subprocess.Popen(
+            [self.pelmard, "--ini", "pelmar.ini", "--address", self.address, "--log",
+             "--connect", ENTRY],
+            cwd=self.dir, stdin=subprocess.DEVNULL, stdout=err, stderr=err)
+        err.close()
+        self.killed_at = None
+        self.started_at = time.monotonic()
+        self.baseline = None  # descriptors and memory once this start has settled
+
+    def up(self):
+        return self.proc is not None and self.proc.poll() is None
+
+    def kill(self):
+        if self.up():
+            self.proc.send_signal(signal.SIGKILL)
+            self.proc.wait()
+            self.kills += 1
+            self.killed_at = time.monotonic()
+
+    def check_alive(self):
+        """Records an incarnation that ended without being killed."""
+        if self.proc is not None and self.killed_at is None:
+            code = self.proc.poll()
+            if code is not None:
+                self.died.append(code)
+                self.killed_at = time.monotonic()  # restarted like a killed one
+
+    def log(self):
+        return read_file(os.path.join(self.dir, "pelmar.log")) or b""
+
+    def store_files(self):
+        """Relative paths of every file under thread/, and the temporary names."""
+        root = os.path.join(self.dir, "thread")
+        files, temps = [], []
+        for base, _, names in os.walk(root):
+            for name in names:
+                rel = os.path.relpath(os.path.join(base, name), root)
+                if ".tmp" in name or name == "index.temp":
+                    temps.append(rel)
+                else:
+                    files.append(rel)
+        return files, temps
+
+
+class Writer:
+    """The node that writes every post. Posting is this one class: it drives
+    pelmar-poster, the node's own posting commands behind standard input."""
+
+    def __init__(self, work, poster):
+        self.dir = os.path.join(work, "writer")
+        os.makedirs(self.dir)
+        with open(os.path.join(self.dir, "pelmar.ini"), "w") as f:
+            f.write("[Network]\nPort=%d\n[Servent]\nCacheMode=Disable\n" % PORT)
+        err = open(os.path.join(self.dir, "stderr.txt"), "ab")
+        self.proc = subprocess.Popen(
+            [poster, "--ini", "pelmar.ini", "--address", WRITER, "--log", "--connect", ENTRY],
+            cwd=self.dir, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=err)
+        err.close()
+        self.pending = b""
+
+    def _ask(self, line, timeout=10.0):
+        self.proc.stdin.write(line + b"\n")
+        self.proc.stdin.flush()
+        end = time.monotonic() + timeout
+        while b"\n" not in self.pending:
+            left = end - time.monotonic()
+            if left <= 0 or not select.select([self.proc.stdout], [], [], left)[0]:
+                return None
+            chunk = os.read(self.proc.stdout.fileno(), 4096)
+            if not chunk:
+                return None
+            self.pending += chunk
+        answer, self.pending = self.pending.split(b"\n", 1)
+        return answer.decode("ascii", "replace").split()
+
+    def post_thread(self, title, body):
+        """(thread id, md5 of its ".thread") or None."""
+        words = self._ask(b"thread\t" + CATEGORY + b"\t" + title + b"\t" + body)
+        if words and words[0] == "thread" and len(words) == 3:
+            return words[1], words[2]
+        return None
+
+    def post_response(self, thread_id, body):
+        """(response id, md5 of its ".res") or None."""
+        words = self._ask(b"res\t" + thread_id.encode() + b"\t" + body)
+        if words and words[0] == "res" and len(words) == 4:
+            return words[2], words[3]
+        return None
+
+    def last_update_ids(self):
+        """Thread id -> message id of the newest update this node sent for it."""
+        found = {}
+        for line in (read_file(os.path.join(self.dir, "pelmar.log")) or b"").splitlines():
+            if b" send update message " in line and b"TID=" in line:
+                msgid = line.split(b"MSGID=")[1].split()[0]
+                found[line.split(b"TID=")[1].strip().decode()] = msgid
+        return found
+
+    def up(self):
+        return self.proc.poll() is None
+
+
+def rel_thread(thread_id):
+    return os.path.join(thread_id[0], thread_id, thread_id + ".thread")
+
+
+def rel_res(thread_id, res_id):
+    return os.path.join(thread_id[0], thread_id, res_id + ".res")
+
+
+def text(n):
+    # Shift_JIS bytes among the ASCII, as the node stores them.
+    return b"soak %d \x82\xa0\x82\xa2 " % n + b"x" * random.randint(0, 300)
+
+
+def main():
+    seconds = int(sys.argv[1]) if len(sys.argv) > 1 else 60
+    build = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else "build")
+    seconds = max(seconds, 30)
+    start = time.monotonic()
+    deadline = start + seconds - 3  # room to stop everything
+    churn_end = start + seconds * 0.62
+    refresh_end = start + seconds * 0.85
+    work = tempfile.mkdtemp(prefix="pelmar-soak-")
+    if len(sys.argv) > 3:
+        work = os.path.abspath(sys.argv[3])
+        os.makedirs(work, exist_ok=True)
+    random.seed(os.getpid())
+
+    pelmard = os.path.join(build, "daemon", "pelmard")
+    reflector_bin = os.path.join(build, "tools", "pelmar-reflector")
+    poster = os.path.join(build, "tools", "pelmar-poster")
+    nodes = [Node(work, i, i % CACHE_EVERY == 1, pelmard) for i in range(1, NODES + 1)]
+    refl_out = open(os.path.join(work, "reflector.txt"), "ab")
+    reflector = subprocess.Popen([reflector_bin, "--address", REFLECTOR, "--port",
+                                  str(REFLECTOR_PORT)], stdout=refl_out, stderr=refl_out)
+    writer = None
+    posts = []  # (kind, thread id, res id or None, md5, phase)
+    threads = []
+    kills = 0
+    restarts = []  # (when, node)
+    failures = []
+    summary = "aborted"
+    try:
+        time.sleep(0.5)
+        for node in nodes:
+            node.start()
+            time.sleep(0.08)
+        writer = Writer(work, poster)
+        time.sleep(3.0)
+        for node in nodes:
+            node.baseline = proc_counts(node.proc.pid)
+
+        # Churn: post all the time, kill a node every couple of seconds.
+        next_kill = time.monotonic() + 1.0
+        n = 0
+        while time.monotonic() < churn_end:
+            n += 1
+            if not threads or random.random() < 0.2:
+                got = writer.post_thread(b"thread %d" % n, text(n))
+                if got:
+                    threads.append(got[0])
+                    posts.append(("thread", got[0], None, got[1], "churn"))
+            else:
+                tid = random.choice(threads)
+                got = writer.post_response(tid, text(n))
+                if got:
+                    posts.append(("res", tid, got[0], got[1], "churn"))
+            if not got:
+                failures.append("post %d failed" % n)
+            now = time.monotonic()
+            for node in nodes:
+                node.check_alive()
+                if node.up() and node.baseline is None and now - node.started_at > 3:
+                    node.baseline = proc_counts(node.proc.pid)
+            for when, node in list(restarts):
+                if now >= when:
+                    node.start()
+                    restarts.remove((when, node))
+            if now >= next_kill:
+                # Cache servents half the time: one is likely fetching the post
+                # just announced.
+                pool = [x for x in nodes if x.up() and (x.cache or random.random() < 0.5)]
+                victim = random.choice(pool or [x for x in nodes if x.up()] or nodes)
+                victim.kill()
+                kills += 1
+                restarts.append((now + random.uniform(0.3, 1.5), victim))
+                next_kill = now + random.uniform(1.0, 3.0)
+            time.sleep(random.uniform(0.1, 0.3))
+
+        # Settle: every node up again.
+        for when, node in restarts:
+            node.start()
+        restarts = []
+        for node in nodes:
+            node.check_alive()
+            if not node.up():
+                node.start()
+        time.sleep(min(4.0, max(0.0, refresh_end - time.monotonic() - 2)))
+
+        # Refresh: one more response into a few threads, one at a time, so
+        # each cache servent that relays it fetches the whole thread.
+        refreshed = []
+        for tid in reversed(threads):
+            if time.monotonic() + 4.5 > refresh_end:
+                break
+            got = writer.post_response(tid, b"refresh " + text(len(posts)))
+            if got:
+                posts.append(("res", tid, got[0], got[1], "refresh"))
+                refreshed.append(tid)
+            # A node runs one fetch at a time and drops the others, so the
+            # next refresh waits until the fetches it started are through.
+            time.sleep(4.0)
+        update_ids = writer.last_update_ids()
+        time.sleep(max(0.0, min(3.0, deadline - time.monotonic() - 6)))
+
+        # Checks.
+        # Growth within each node's current run, from a few seconds after it
+        # started; the longest such run is reported with it.
+        growth_fd, growth_rss, longest = 0, 0, 0.0
+        for node in nodes:
+            node.check_alive()
+            if node.up() and node.baseline:
+                counts = proc_counts(node.proc.pid)
+                if counts:
+                    growth_fd = max(growth_fd, counts[0] - node.baseline[0])
+                    growth_rss = max(growth_rss, counts[1] - node.baseline[1])
+                    longest = max(longest, time.monotonic() - node.started_at)
+        died = sum(len(node.died) for node in nodes) + (0 if writer.up() else 1)
+        if died:
+            failures.append("%d unkilled processes died" % died)
+
+        reference = {}
+        for kind, tid, rid, digest, _ in posts:
+            rel = rel_thread(tid) if kind == "thread" else rel_res(tid, rid)
+            data = read_file(os.path.join(writer.dir, "thread", rel))
+            reference[rel] = data
+            if data is None or md5(data) != digest:
+                failures.append("writer lost or changed " + rel)
+        copies = damaged = 0
+        temps = visible_temps = 0
+        for node in nodes:
+            files, temp_names = node.store_files()
+            temps += len(temp_names)
+            visible_temps += sum(1 for name in temp_names if name.endswith("index.temp"))
+            for rel in files:
+                if rel.endswith(".thread") or rel.endswith(".res"):
+                    copies += 1
+                    data = read_file(os.path.join(node.dir, "thread", rel))
+                    if rel not in reference or data != reference[rel]:
+                        damaged += 1
+                        failures.append("node %d holds a damaged %s" % (node.index, rel))
+
+        # Every refreshed post, at every cache servent that is up and relayed
+        # its update since it last started.
+        owed = held = 0
+        relayed = {}  # cache servent -> message ids relayed since it last started
+        for node in nodes:
+            if node.cache and node.up():
+                log = node.log()
+                since = log[max(0, log.rfind(b"pelmar Startup!!")):]
+                relayed[node.index] = {line.split(b"MSGID=")[1].split()[0]
+                                       for line in since.splitlines()
+                                       if line[20:41] == b"relay update message " and
+                                       b"MSGID=" in line}
+        for tid in refreshed:
+            msgid = update_ids.get(tid)
+            if msgid is None:
+                continue
+            wanted = [rel for (kind, t, rid, _, _) in posts if t == tid
+                      for rel in [rel_thread(t) if kind == "thread" else rel_res(t, rid)]]
+            for node in nodes:
+                if msgid not in relayed.get(node.index, ()):
+                    continue
+                for rel in wanted:
+                    owed += 1
+                    if read_file(os.path.join(node.dir, "thread", rel)) == reference.get(rel):
+                        held += 1
+                    else:
+                        failures.append("cache %d lacks %s" % (node.index, rel))
+        # Coverage of all posts at the cache servents, for the record.
+        cache_nodes = [x for x in nodes if x.cache]
+        covered = sum(1 for node in cache_nodes for rel in reference
+                      if os.path.exists(os.path.join(node.dir, "thread", rel)))
+        if visible_temps:
+            failures.append("%d index.temp left" % visible_temps)
+        if growth_fd > 64:
+            failures.append("descriptors grew by %d" % growth_fd)
+
+        summary = ("soak %ds: %d nodes (%d cache), %d posts in %d threads, %d kills, "
+                   "writer holds %d/%d, copies %d (%d damaged), refreshed posts held by "
+                   "relaying caches %d/%d, cache coverage %d/%d, died %d, temp names %d "
+                   "(visible %d), fd growth %+d, rss growth %+d KiB (runs up to %.0f s)"
+                   % (seconds, NODES, len(cache_nodes), len(posts), len(threads), kills,
+                      sum(1 for v in reference.values() if v is not None), len(reference),
+                      copies, damaged, held, owed, covered,
+                      len(reference) * len(cache_nodes), died, temps, visible_temps,
+                      growth_fd, growth_rss, longest))
+    finally:
+        everyone = [x.proc for x in nodes if x.proc] + [reflector] + \
+            ([writer.proc] if writer else [])
+        for proc in everyone:
+            if proc.poll() is None:
+                proc.send_signal(signal.SIGTERM)
+        stop_by = time.monotonic() + 3
+        for proc in everyone:
+            try:
+                proc.wait(max(0.1, stop_by - time.monotonic()))
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait()
+        refl_out.close()
+    for line in failures[:10]:
+        print("  " + line, file=sys.stderr)
+    verdict = "FAIL" if failures else "PASS"
+    if failures or len(sys.argv) > 3:
+        summary += " (work %s)" % work
+    else:
+        shutil.rmtree(work, ignore_errors=True)
+    print("%s: %s" % (verdict, summary))
+    sys.stdout.flush()
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
