@@ -10,7 +10,9 @@ struct CCommandLine {
     std::string address;
     bool log = false;
     std::vector<std::string> connect;
-    std::string error; // not empty when the arguments could not be read
+    std::string web;                   // --web ADDR:PORT; empty: the front end's default
+    std::vector<std::string> webHosts; // --web-host NAME: further names the page is reached by
+    std::string error;                 // not empty when the arguments could not be read
 
     static CCommandLine Parse(const std::vector<std::string>& arguments);
     static const char* Usage();

@@ -9,8 +9,8 @@
 // FetchEvents.cpp, ThreadDeletion.cpp.
 #pragma once
 
-#include "base/IPv4Address.h"
 #include "app/PelmarUi.h"
+#include "base/IPv4Address.h"
 #include "store/StoreReporter.h"
 
 #include <QObject>
@@ -102,8 +102,8 @@ public:
     std::mutex& SourceLock() { return m_sourceLock; }
 
     // Joining (EntryPoint.cpp).
-    void ConnectEntryPoint();                         // command "接続"
-    void ConnectToEntry(const std::string& entry);    // the same, for a chosen entry
+    void ConnectEntryPoint();                      // command "接続"
+    void ConnectToEntry(const std::string& entry); // the same, for a chosen entry
     bool RequestReflector(const std::string& url, std::vector<std::string>& lines);
     void OnReflectTimer();
     void DetectLocalAddress();
@@ -115,6 +115,15 @@ public:
     void SendThreadQuery();
     void PostNewThread();
     void PostNewResponse();
+    // What the two commands do once their dialog has given the draft: store,
+    // announce and refresh the views. The new thread's or response's id, or
+    // empty when the store could not take it (the user has been told). Front
+    // ends that take drafts without a dialog (the web interface) call them
+    // directly; a response needs CanRespondTo first.
+    std::string PostThread(const CThreadDraft& draft);
+    std::string PostResponse(const std::string& threadId, const CResponseDraft& draft);
+    // The thread is held here with at least one post.
+    bool CanRespondTo(const std::string& threadId) const;
     // Sends a message this node made to every connection that is not closed,
     // records its id as originated here for each, and logs one line each.
     void Broadcast(const std::string& bytes, const std::string& messageId,
@@ -131,6 +140,9 @@ public:
 
     // Local deletion (ThreadDeletion.cpp).
     void DeleteCurrentThread();
+    // The same after the question was answered Yes, for any thread of the
+    // current category (the web interface asks its own question).
+    void DeleteThread(const std::string& threadId);
 
     // Time in seconds since 1970 and the node's pseudo-random generator; both
     // can be replaced by tests.
