@@ -9,6 +9,7 @@
 #include "frontend/PageBuilder.h"
 #include "protocol/ServentSocket.h"
 #include "res/Strings.h"
+#include "store/StorePaths.h"
 #include "store/ThreadRecord.h"
 #include "web/WebJson.h"
 
@@ -16,6 +17,8 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QUrlQuery>
+
+#include <filesystem>
 
 using webjson::Text;
 
@@ -25,16 +28,57 @@ QString Ascii(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QJsonObject PostObject(const CPagePost& post) {
-    return QJsonObject{
-        {QStringLiteral("id"), Ascii(post.id)},
-        {QStringLiteral("title"), Text(post.title)},
-        {QStringLiteral("name"), Text(post.name)},
-        {QStringLiteral("mail"), Text(post.mail)},
-        {QStringLiteral("time"), static_cast<qint64>(post.time)},
-        {QStringLiteral("timeText"), Ascii(CPageBuilder::FormatTime(post.time))},
-        {QStringLiteral("body"), Text(post.body)},
-    };
+// JSON text written straight from the stored bytes: a thread of a thousand
+// responses is a megabyte, and building it as JSON objects first would cost
+// more than reading it.
+void AppendJsonString(std::string& out, std::string_view utf8) {
+    out += '"';
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            out += "\\u00";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0x0f];
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+void AppendText(std::string& out, std::string_view key, const std::string& raw) {
+    out += '"';
+    out += key;
+    out += "\":";
+    AppendJsonString(out, cp932text::ToUtf8(raw));
+}
+
+void AppendPost(std::string& out, const CPagePost& post) {
+    out += "{\"id\":\"" + post.id + "\",";
+    AppendText(out, "title", post.title);
+    out += ',';
+    AppendText(out, "name", post.name);
+    out += ',';
+    AppendText(out, "mail", post.mail);
+    out += ",\"time\":" + std::to_string(post.time) + ",\"timeText\":\"" +
+           CPageBuilder::FormatTime(post.time) + "\",";
+    AppendText(out, "body", post.body);
+    out += '}';
+}
+
+// What tells that a thread's files changed: responses are written under a
+// temporary name and renamed into its directory, and every post rewrites
+// its ".info".
+std::pair<std::filesystem::file_time_type, std::filesystem::file_time_type>
+ThreadStamp(const std::string& root, const std::string& threadId) {
+    std::error_code error;
+    const auto dir = std::filesystem::last_write_time(storepaths::ThreadDir(root, threadId), error);
+    const auto info = std::filesystem::last_write_time(storepaths::InfoFile(root, threadId), error);
+    return {dir, info};
 }
 
 } // namespace
@@ -127,26 +171,40 @@ CWebInterface::Response CWebInterface::Thread(const QString& id) const {
     if (!webjson::IsId(id))
         return Error(Status::NotFound, QStringLiteral("no such thread"));
     const std::string threadId = id.toStdString();
+    const std::string& root = m_doc.GetThreadDir();
+    const auto stamp = ThreadStamp(root, threadId);
+    for (const CThreadCache& cached : m_threadCache)
+        if (cached.threadId == threadId && cached.stamp == stamp)
+            return Response("application/json", cached.json);
+
     CThreadRecord thread;
-    if (!thread.Load(threadId, m_doc.GetThreadDir()))
+    if (!thread.Load(threadId, root))
         return Error(Status::NotFound, QStringLiteral("no such thread"));
-    const CPageBuilder builder(m_doc.GetThreadDir(), nullptr);
-    const std::vector<CPagePost> posts = builder.LoadPosts(threadId);
+    const std::vector<CPagePost> posts = CPageBuilder(root, nullptr).LoadPosts(threadId);
     if (posts.empty()) // known, but none of its posts is held here
         return Error(Status::NotFound, QStringLiteral("データが存在しません。"));
-    QJsonArray responses;
-    for (const CPagePost& post : posts)
-        responses.append(PostObject(post));
-    return Response(QJsonObject{
-        {QStringLiteral("id"), id},
-        {QStringLiteral("title"), Text(thread.GetTitle())},
-        {QStringLiteral("category"), Text(thread.GetCategory())},
-        {QStringLiteral("held"), thread.GetHeld()},
-        {QStringLiteral("resCount"), thread.GetResCount()},
-        {QStringLiteral("created"), static_cast<qint64>(thread.GetCreated())},
-        {QStringLiteral("updated"), static_cast<qint64>(thread.GetUpdated())},
-        {QStringLiteral("responses"), responses},
-    });
+    std::string json = "{\"id\":\"" + threadId + "\",";
+    AppendText(json, "title", thread.GetTitle());
+    json += ',';
+    AppendText(json, "category", thread.GetCategory());
+    json += ",\"held\":" + std::to_string(thread.GetHeld()) +
+            ",\"resCount\":" + std::to_string(thread.GetResCount()) +
+            ",\"created\":" + std::to_string(thread.GetCreated()) +
+            ",\"updated\":" + std::to_string(thread.GetUpdated()) + ",\"responses\":[";
+    for (std::size_t i = 0; i < posts.size(); ++i) {
+        if (i > 0)
+            json += ',';
+        AppendPost(json, posts[i]);
+    }
+    json += "]}";
+
+    // The page asks again after every change it hears of; a few threads'
+    // answers are kept until their files change.
+    QByteArray bytes(json.data(), static_cast<qsizetype>(json.size()));
+    if (m_threadCache.size() >= kThreadCacheSize)
+        m_threadCache.erase(m_threadCache.begin());
+    m_threadCache.push_back(CThreadCache{threadId, stamp, bytes});
+    return Response("application/json", bytes);
 }
 
 CWebInterface::Response CWebInterface::EntryPoints() const {

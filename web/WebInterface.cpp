@@ -132,6 +132,10 @@ void CWebInterface::AddRoutes() {
                            return Guarded(request, false, [&] { return Asset(file, type); });
                        });
     }
+    m_server.route("/favicon.ico", Method::Get, [this](const QHttpServerRequest& request) {
+        return Guarded(request, false,
+                       [] { return Asset(QStringLiteral("sheet.svg"), "image/svg+xml"); });
+    });
     m_server.route("/login", Method::Get,
                    [this](const QHttpServerRequest& request) { return Login(request); });
 
@@ -256,13 +260,17 @@ void CWebInterface::OnMessage(std::string_view textUtf8) {
                              .toJson(QJsonDocument::Compact));
 }
 
+// Every change of the store the node makes itself ends in one of these
+// calls (posts, deletions, finished fetches), so the kept answers go.
 void CWebInterface::RefreshThreadList() {
+    m_threadCache.clear();
     m_rows.Refill(m_doc.GetCurrentCategory());
     m_rowsFilled = true;
     SendEvent("threads");
 }
 
 void CWebInterface::UpdateThreadRow(const CThreadSummary& summary) {
+    m_threadCache.clear();
     if (!m_rowsFilled || m_rows.Category() != m_doc.GetCurrentCategory()) {
         m_rows.Refill(m_doc.GetCurrentCategory());
         m_rowsFilled = true;
@@ -273,6 +281,7 @@ void CWebInterface::UpdateThreadRow(const CThreadSummary& summary) {
 }
 
 void CWebInterface::ShowCurrentThread(std::string_view) {
+    m_threadCache.clear();
     SendEvent("thread",
               QJsonDocument(QJsonObject{{QStringLiteral("id"),
                                          QString::fromStdString(m_doc.GetCurrentThreadId())}})

@@ -17,6 +17,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -108,4 +109,12 @@ private:
     int m_progress = 0;
     QString m_lastMessage;
     std::vector<QPointer<QTcpSocket>> m_streams;
+    // The last threads' answers, with what tells that their files changed.
+    struct CThreadCache {
+        std::string threadId;
+        std::pair<std::filesystem::file_time_type, std::filesystem::file_time_type> stamp;
+        QByteArray json;
+    };
+    static constexpr std::size_t kThreadCacheSize = 8;
+    mutable std::vector<CThreadCache> m_threadCache;
 };

@@ -19,8 +19,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <netinet/in.h>
+#include <string>
 #include <sys/socket.h>
 #include <thread>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -61,10 +63,22 @@ long Fetch(quint16 port, const std::string& request) {
         return -1;
     }
     ::send(fd, request.data(), request.size(), 0);
-    long total = 0;
-    char buffer[65536];
-    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
-        total += n;
+    // The server may keep the connection: the reply ends with its Content-Length.
+    std::string reply;
+    std::size_t expected = 0; // the whole reply's size, once its header is in
+    static char buffer[1 << 20];
+    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) {
+        reply.append(buffer, static_cast<std::size_t>(n));
+        if (expected == 0) {
+            const auto end = reply.find("\r\n\r\n");
+            const auto length = reply.find("Content-Length: ");
+            if (end != std::string::npos && length != std::string::npos && length < end)
+                expected = end + 4 + std::stoul(reply.substr(length + 16, 16));
+        }
+        if (expected != 0 && reply.size() >= expected)
+            break;
+    }
+    const long total = static_cast<long>(reply.size());
     ::close(fd);
     return total;
 }
@@ -123,28 +137,57 @@ int main(int argc, char** argv) {
         "GET /api/threads/" + threadId + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
         "\r\nAuthorization: Bearer " + web.Token() + "\r\nConnection: close\r\n\r\n";
 
+    // Two series: the thread unchanged between requests (the answer kept by
+    // the interface), and the thread changed before every request (a file
+    // renamed into its directory, as a new response would be), so that each
+    // answer is built from the store again.
     constexpr int kRuns = 50;
-    std::vector<double> milliseconds;
+    const std::string threadDir =
+        doc->GetThreadDir() + threadId.substr(0, 1) + "/" + threadId + "/";
+    std::vector<double> unchanged;
+    std::vector<double> changed;
+    double cpu[2] = {0, 0}; // the process's processor time per series, node and client
+    const auto cpuNow = [] {
+        timespec now{};
+        ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+        return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
+    };
     long size = 0;
     std::thread client([&] {
-        for (int i = 0; i < kRuns + 3; ++i) {
+        for (int i = 0; i < 2 * kRuns + 3; ++i) {
+            const bool change = i >= kRuns + 3;
+            if (change) {
+                if (std::FILE* file = std::fopen((threadDir + "bench.tmp").c_str(), "w"))
+                    std::fclose(file);
+                std::filesystem::rename(threadDir + "bench.tmp", threadDir + "bench.other");
+                std::filesystem::remove(threadDir + "bench.other");
+            }
+            const double cpuStart = cpuNow();
             const auto start = std::chrono::steady_clock::now();
             size = Fetch(port, request);
             const auto end = std::chrono::steady_clock::now();
+            if (i >= 3)
+                cpu[change ? 1 : 0] += cpuNow() - cpuStart;
+            const double ms = std::chrono::duration<double, std::milli>(end - start).count();
             if (i >= 3) // the first ones warm the file cache
-                milliseconds.push_back(
-                    std::chrono::duration<double, std::milli>(end - start).count());
+                (change ? changed : unchanged).push_back(ms);
         }
         QTimer::singleShot(0, &app, &QCoreApplication::quit);
     });
     app.exec();
     client.join();
 
-    std::sort(milliseconds.begin(), milliseconds.end());
-    std::printf("GET /api/threads/{id}, 1,000 responses, reply %ld bytes, %d runs:\n", size, kRuns);
-    std::printf("  min %.1f ms  median %.1f ms  p95 %.1f ms  max %.1f ms\n", milliseconds.front(),
-                milliseconds[milliseconds.size() / 2], milliseconds[milliseconds.size() * 95 / 100],
-                milliseconds.back());
+    std::printf("GET /api/threads/{id}, 1,000 responses, reply %ld bytes, %d runs each:\n", size,
+                kRuns);
+    for (std::vector<double>* series : {&unchanged, &changed}) {
+        std::sort(series->begin(), series->end());
+        const bool first = series == &unchanged;
+        std::printf("  %-26s min %6.1f ms  median %6.1f ms  p95 %6.1f ms  max %6.1f ms  "
+                    "processor %5.1f ms\n",
+                    first ? "thread unchanged:" : "thread changed each time:", series->front(),
+                    (*series)[series->size() / 2], (*series)[series->size() * 95 / 100],
+                    series->back(), cpu[first ? 0 : 1] / kRuns);
+    }
     doc.reset();
     std::filesystem::remove_all(dir);
     return 0;
