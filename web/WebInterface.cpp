@@ -15,6 +15,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUrlQuery>
 
 #include <algorithm>
@@ -68,6 +69,11 @@ bool CWebInterface::Start(std::string& error) {
     }
     m_listener = listener;
     m_port = m_listener->serverPort();
+    // Out of descriptors the listener pauses; it tries again a second later
+    // instead of staying deaf for the rest of the run.
+    connect(listener, &QTcpServer::acceptError, listener, [listener] {
+        QTimer::singleShot(1000, listener, [listener] { listener->resumeAccepting(); });
+    });
     std::vector<std::string> names{m_options.address + ":" + std::to_string(m_port)};
     if (address.isLoopback())
         names.push_back("localhost:" + std::to_string(m_port));
