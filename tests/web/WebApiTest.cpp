@@ -16,7 +16,7 @@ QString Utf8(const char* text) {
 TEST_F(WebApiTest, StatusAndCategoriesComeFromTheNodeAndCategoryFile) {
     const QJsonObject status = client->Get("/api/status").Object();
     EXPECT_EQ(status["serventId"].toString().toStdString(), doc->GetServentId());
-    EXPECT_EQ(status["port"].toInt(), 16340);
+    EXPECT_EQ(status["port"].toInt(), kOverlayPort);
     EXPECT_TRUE(status["peers"].toArray().isEmpty());
     EXPECT_FALSE(status["fetch"].toObject()["running"].toBool());
 

@@ -17,16 +17,20 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <unistd.h>
 
 class WebFixture : public ::testing::Test {
 protected:
     static constexpr const char* kAddress = "127.0.0.171";
+    static inline const int kOverlayPort = 16300 + static_cast<int>(::getpid() % 90);
 
     void SetUp() override {
         // "ニュース" and a child "雑談" in Shift_JIS.
         TempDir::WriteFile(dir / "category.dat", "\x83\x6a\x83\x85\x81\x5b\x83\x58\r\n"
                                                  "\t\x8e\x47\x92\x6b\r\n");
-        TempDir::WriteFile(dir / "pelmar.ini", "[Network]\nPort=16340\n");
+        // A port of this run's own, so a run just ended never stands in the way.
+        TempDir::WriteFile(dir / "pelmar.ini",
+                           "[Network]\nPort=" + std::to_string(kOverlayPort) + "\n");
         StartNode();
     }
     void TearDown() override { StopNode(); }
@@ -38,7 +42,7 @@ protected:
         options.dataDir = dir.Path();
         options.bindAddress = kAddress;
         doc = std::make_unique<CPelmarDoc>(fanOut, options);
-        ASSERT_TRUE(doc->Start());
+        ASSERT_TRUE(doc->Start()) << (ui.messages.empty() ? "" : ui.messages.back());
         doc->SetCurrentCategory(kNews);
         CWebInterface::Options webOptions;
         webOptions.address = kAddress;
