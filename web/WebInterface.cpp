@@ -74,9 +74,14 @@ bool CWebInterface::Start(std::string& error) {
     connect(listener, &QTcpServer::acceptError, listener, [listener] {
         QTimer::singleShot(1000, listener, [listener] { listener->resumeAccepting(); });
     });
-    std::vector<std::string> names{m_options.address + ":" + std::to_string(m_port)};
-    if (address.isLoopback())
-        names.push_back("localhost:" + std::to_string(m_port));
+    // Listening on every address includes the loopback one; other names the
+    // page is reached by must be given with --web-host.
+    const std::string port = std::to_string(m_port);
+    std::vector<std::string> names{m_options.address + ":" + port};
+    if (address == QHostAddress::AnyIPv4)
+        names.push_back("127.0.0.1:" + port);
+    if (address.isLoopback() || address == QHostAddress::AnyIPv4)
+        names.push_back("localhost:" + port);
     names.insert(names.end(), m_options.hosts.begin(), m_options.hosts.end());
     m_access = std::make_unique<CWebAccess>(token, std::move(names));
     AddRoutes();
@@ -85,7 +90,10 @@ bool CWebInterface::Start(std::string& error) {
 }
 
 std::string CWebInterface::LoginUrl() const {
-    return "http://" + m_options.address + ":" + std::to_string(m_port) + "/login?token=" + Token();
+    const bool any =
+        QHostAddress(QString::fromStdString(m_options.address)) == QHostAddress::AnyIPv4;
+    return "http://" + (any ? std::string("127.0.0.1") : m_options.address) + ":" +
+           std::to_string(m_port) + "/login?token=" + Token();
 }
 
 template <typename Handler>

@@ -45,3 +45,20 @@ TEST_F(WebStartupNodeTest, TakenPortLeavesTheNodeRunningWithoutTheInterface) {
     // Not asked for and not on by default: nothing is served.
     EXPECT_EQ(CWebFrontEnd(*doc, fanOut, CCommandLine::Parse({}), false).Web(), nullptr);
 }
+
+TEST_F(WebStartupNodeTest, EveryAddressAnswersAsLoopbackAndTheGivenNamesOnly) {
+    CWebInterface::Options options;
+    options.address = "0.0.0.0";
+    options.port = 0;
+    options.hosts = {"pelmar.example"};
+    CWebInterface any(*doc, options);
+    std::string error;
+    ASSERT_TRUE(any.Start(error)) << error;
+    EXPECT_EQ(any.LoginUrl().rfind("http://127.0.0.1:" + std::to_string(any.Port()) + "/", 0), 0u);
+    const WebClient loopback("127.0.0.1", any.Port(), any.Token());
+    EXPECT_EQ(loopback.Get("/api/status").status, 200);
+    EXPECT_EQ(loopback.Call("GET", "/api/status", {}, {}, "pelmar.example:8443").status, 200);
+    EXPECT_EQ(loopback.Call("GET", "/api/status", {}, {}, "192.0.2.1:" + std::to_string(any.Port()))
+                  .status,
+              403);
+}
