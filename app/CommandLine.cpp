@@ -27,6 +27,11 @@ constexpr SOption kOptions[] = {
     {"--connect", "ENTRY",
      "connect after start-up: host, host:port or a reflector URL (repeatable)",
      [](CCommandLine& line, const std::string& value) { line.connect.push_back(value); }},
+    {"--web", "ADDR:PORT",
+     "serve the web interface there (pelmard: 127.0.0.1:6341 or its loopback --address)",
+     [](CCommandLine& line, const std::string& value) { line.web = value; }},
+    {"--web-host", "NAME", "a further host name the web interface answers to (repeatable)",
+     [](CCommandLine& line, const std::string& value) { line.webHosts.push_back(value); }},
     {"--help", nullptr, "print this text and exit",
      [](CCommandLine& line, const std::string&) { line.help = true; }},
     {"--version", nullptr, "print the version and exit",
@@ -61,7 +66,7 @@ std::string CCommandLine::Usage(std::string_view program) {
         if (name == "--help" || name == "--version")
             continue;
         text += option.value ? " [" + name + " " + option.value + "]" : " [" + name + "]";
-        if (name == "--connect")
+        if (name == "--connect" || name == "--web-host")
             text += "...";
     }
     text += "\n       " + std::string(program) + " --help | --version\n";

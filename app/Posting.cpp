@@ -3,8 +3,8 @@
 // GUI thread only.
 #include "app/PelmarDoc.h"
 
-#include "base/BinaryId.h"
 #include "app/IdGenerator.h"
+#include "base/BinaryId.h"
 #include "base/TextEscaping.h"
 #include "protocol/ServentSocket.h"
 #include "protocol/wire/LogText.h"
@@ -45,7 +45,10 @@ void CPelmarDoc::PostNewThread() {
     draft.category = m_currentCategory;
     if (!m_ui.ComposeThread(draft))
         return;
+    PostThread(draft);
+}
 
+std::string CPelmarDoc::PostThread(const CThreadDraft& draft) {
     const CBinaryId threadId = NewId();
     const std::uint32_t now = Now();
     // The store keeps the texts ready for the page; the announcement carries
@@ -58,13 +61,15 @@ void CPelmarDoc::PostNewThread() {
     thread.SetHeld(1);
     // A post the store could not take (the user has been told) is not
     // announced: no node could fetch it from here.
-    if (thread.Create(m_threadDir, this))
+    const bool stored = thread.Create(m_threadDir, this);
+    if (stored)
         BroadcastUpdate(*this, threadId, thread.GetCreated(), 1, draft.title, draft.name,
                         draft.category);
     // The new thread joins the list; the page keeps showing the thread that
     // was current before.
     RefreshThreadList();
     ShowCurrentThread("");
+    return stored ? threadId.GetText() : std::string();
 }
 
 void CPelmarDoc::PostNewResponse() {
@@ -72,8 +77,7 @@ void CPelmarDoc::PostNewResponse() {
     // a cache servent's update handling moves the current thread. The
     // response belongs to the thread that was current when it was started.
     const std::string threadId = m_currentThreadId;
-    CThreadRecord thread;
-    if (!thread.Load(threadId, m_threadDir) || thread.GetHeld() == 0) {
+    if (!CanRespondTo(threadId)) {
         m_ui.ShowMessage(strings::kNoThreadData, IPelmarUi::MessageIcon::None);
         return;
     }
@@ -81,21 +85,31 @@ void CPelmarDoc::PostNewResponse() {
     CResponseDraft draft;
     if (!m_ui.ComposeResponse(draft))
         return;
+    PostResponse(threadId, draft);
+}
 
+bool CPelmarDoc::CanRespondTo(const std::string& threadId) const {
+    CThreadRecord thread;
+    return thread.Load(threadId, m_threadDir) && thread.GetHeld() != 0;
+}
+
+std::string CPelmarDoc::PostResponse(const std::string& threadId, const CResponseDraft& draft) {
     CResRecord res(CBinaryId::FromText(threadId), NewId(), CBinaryId(),
                    EscapeAngleBrackets(draft.title), EscapeAngleBrackets(draft.name),
                    EscapeAngleBrackets(draft.mail), EscapeAngleBrackets(draft.body),
                    CBinaryId::FromText(m_serventId), CBinaryId(), Now());
-    if (res.Create(m_threadDir, this)) {
+    const bool stored = res.Create(m_threadDir, this);
+    if (stored) {
         // The count announced is the one the thread's files hold now.
-        CThreadRecord stored = thread;
-        stored.Load(threadId, m_threadDir);
-        BroadcastUpdate(*this, CBinaryId::FromText(threadId), res.GetTime(), stored.GetResCount(),
-                        stored.GetTitle(), stored.GetName(), stored.GetCategory());
+        CThreadRecord thread;
+        thread.Load(threadId, m_threadDir);
+        BroadcastUpdate(*this, CBinaryId::FromText(threadId), res.GetTime(), thread.GetResCount(),
+                        thread.GetTitle(), thread.GetName(), thread.GetCategory());
     }
     RefreshThreadList();
     ShowCurrentThread("");
     // The page is built again from the top; the writer wants to see the post.
     if (threadId == m_currentThreadId)
         m_ui.RevealResponse(res.GetResId().GetText());
+    return stored ? res.GetResId().GetText() : std::string();
 }

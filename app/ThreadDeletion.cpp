@@ -3,8 +3,8 @@
 // again. GUI thread only.
 #include "app/PelmarDoc.h"
 
-#include "base/BinaryId.h"
 #include "app/DirectoryTree.h"
+#include "base/BinaryId.h"
 #include "res/Strings.h"
 #include "store/StorePaths.h"
 #include "store/ThreadIndex.h"
@@ -14,12 +14,16 @@ void CPelmarDoc::DeleteCurrentThread() {
         return;
     if (!m_ui.AskYesNo(strings::kConfirmDelete))
         return;
+    DeleteThread(m_currentThreadId);
+}
+
+void CPelmarDoc::DeleteThread(const std::string& threadId) {
     // Only a thread id may become a path below the store.
-    if (CBinaryId::IsWellFormedText(m_currentThreadId))
-        DeleteDirectoryTree(storepaths::ThreadDir(m_threadDir, m_currentThreadId));
+    if (CBinaryId::IsWellFormedText(threadId))
+        DeleteDirectoryTree(storepaths::ThreadDir(m_threadDir, threadId));
     // The entry goes even when the files could not all be removed, so the
     // list stops offering the thread.
-    CThreadIndex(m_currentCategory, m_threadDir).Remove(m_currentThreadId);
+    CThreadIndex(m_currentCategory, m_threadDir).Remove(threadId);
     // The current thread stays selected, so the page shows it as absent.
     RefreshThreadList();
     ShowCurrentThread("");

@@ -3,9 +3,11 @@
 #include "app/DefaultCategoryFile.h"
 #include "app/FrontEndStartup.h"
 #include "app/PelmarDoc.h"
+#include "app/UiFanOut.h"
 #include "daemon/HeadlessUi.h"
-#include "res/Strings.h"
 #include "frontend/CategoryFile.h"
+#include "res/Strings.h"
+#include "web/WebStartup.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -49,12 +51,15 @@ int main(int argc, char** argv) {
     RaiseDescriptorLimit();
 
     CHeadlessUi ui;
+    CUiFanOut fanOut(ui);
     {
-        CPelmarDoc doc(ui, MakeDocumentOptions(*line));
+        CPelmarDoc doc(fanOut, MakeDocumentOptions(*line));
         ui.SetDocument(&doc);
         defaultcategory::ProvideForThisProgram(doc.DataPath("category.dat"));
         if (!doc.Start() || !LoadFirstCategory(doc, ui))
             return 0;
+        // The browser is this node's screen: on unless asked elsewhere.
+        CWebFrontEnd web(doc, fanOut, *line, true);
         for (const std::string& entry : line->connect)
             QTimer::singleShot(0, &doc, [&doc, entry] { doc.ConnectToEntry(entry); });
         app.exec();

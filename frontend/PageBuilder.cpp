@@ -63,6 +63,31 @@ void AppendEntry(std::string& page, const CPageEntry& entry) {
 CPageBuilder::CPageBuilder(std::string root, IStoreReporter* reporter)
     : m_root(std::move(root)), m_reporter(reporter) {}
 
+std::vector<CPagePost> CPageBuilder::LoadPosts(std::string_view threadId) const {
+    std::vector<CPagePost> posts;
+    CThreadRecord thread;
+    if (!thread.Load(threadId, m_root) || thread.GetHeld() == 0)
+        return posts;
+    std::vector<CBinaryId> held;
+    CResRecord::ListHeld(m_root, threadId, held);
+    posts.reserve(held.size() + 1);
+    posts.push_back(CPagePost{thread.GetTitle(), thread.GetName(), thread.GetMail(),
+                              thread.GetCreated(), thread.GetThreadId().GetText(),
+                              thread.GetBody()});
+    for (const CBinaryId& resId : held) {
+        CResRecord res;
+        if (!res.Load(threadId, resId.GetText(), m_root, m_reporter))
+            continue;
+        posts.push_back(CPagePost{res.GetTitle(), res.GetName(), res.GetMail(), res.GetTime(),
+                                  res.GetResId().GetText(), res.GetBody()});
+    }
+    // Ascending by posting time; responses posted at the same second keep the
+    // order in which the directory listed them.
+    std::stable_sort(posts.begin() + 1, posts.end(),
+                     [](const CPagePost& a, const CPagePost& b) { return a.time < b.time; });
+    return posts;
+}
+
 std::string CPageBuilder::BuildPage(std::string_view threadId) const {
     CThreadRecord thread;
     if (!thread.Load(threadId, m_root))
@@ -71,36 +96,19 @@ std::string CPageBuilder::BuildPage(std::string_view threadId) const {
         return std::string(kNoDataPage);
 
     ::tzset(); // the zone may have changed since the last page
-    const CPageEntry opening{Escape(thread.GetTitle()),      Escape(thread.GetName()),
-                             Escape(thread.GetMail()),       thread.GetCreated(),
-                             thread.GetThreadId().GetText(), Escape(thread.GetBody())};
+    std::vector<CPagePost> posts = LoadPosts(threadId);
+    if (posts.empty()) // the record went away meanwhile
+        return {};
     std::string page = "<html><head>\r\n"
                        "<meta http-equiv=\"Content-Language\" content=\"ja\">\r\n"
                        "<meta http-equiv=\"Content-Type\" content=\"text/html; "
                        "charset=shift_jis\">\r\n"
                        "<title>";
-    page += opening.heading;
+    page += Escape(posts.front().title);
     page += "</title>\r\n</head><body><dl>\r\n";
-    AppendEntry(page, opening);
-
-    // Ascending by posting time; responses posted at the same second keep the
-    // order in which the directory listed them.
-    std::vector<CBinaryId> held;
-    CResRecord::ListHeld(m_root, threadId, held);
-    std::vector<CPageEntry> responses;
-    responses.reserve(held.size());
-    for (const CBinaryId& resId : held) {
-        CResRecord res;
-        if (!res.Load(threadId, resId.GetText(), m_root, m_reporter))
-            continue;
-        CPageEntry entry{Escape(res.GetTitle()), Escape(res.GetName()),    Escape(res.GetMail()),
-                         res.GetTime(),          res.GetResId().GetText(), Escape(res.GetBody())};
-        responses.push_back(std::move(entry));
-    }
-    std::stable_sort(responses.begin(), responses.end(),
-                     [](const CPageEntry& a, const CPageEntry& b) { return a.time < b.time; });
-    for (const CPageEntry& entry : responses)
-        AppendEntry(page, entry);
+    for (const CPagePost& post : posts)
+        AppendEntry(page, CPageEntry{Escape(post.title), Escape(post.name), Escape(post.mail),
+                                     post.time, post.id, Escape(post.body)});
     page += "</dl></body></html>";
     return page;
 }

@@ -8,7 +8,19 @@
 #include <string>
 #include <string_view>
 
+#include <vector>
+
 class IStoreReporter;
+
+// One post of a thread as its record holds it (texts raw, not escaped).
+struct CPagePost {
+    std::string title;
+    std::string name;
+    std::string mail;
+    std::uint32_t time = 0;
+    std::string id; // thread id for the opening post, else the response id
+    std::string body;
+};
 
 class CPageBuilder {
 public:
@@ -27,6 +39,10 @@ public:
     // The page of a thread: empty when its record cannot be loaded, the
     // no-data page when none of its posts is held.
     std::string BuildPage(std::string_view threadId) const;
+    // The posts the page shows, in its order: the opening post, then the held
+    // responses ascending by posting time (equal times in listing order).
+    // Empty when the record cannot be loaded or none of its posts is held.
+    std::vector<CPagePost> LoadPosts(std::string_view threadId) const;
     // Builds the page and replaces the file at path with it.
     Outcome RenderThread(std::string_view threadId, const std::string& path) const;
 

@@ -3,7 +3,7 @@
 # Does nothing when everything is already there.
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config git ccache
-          qt6-base-dev qt6-httpserver-dev qt6-translations-l10n libgl-dev fonts-ipafont-gothic
+          qt6-base-dev qt6-httpserver-dev qt6-websockets-dev qt6-translations-l10n libgl-dev fonts-ipafont-gothic
           libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-14-dev
           chromium chromium-driver python3-selenium)
 missing=()

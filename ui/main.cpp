@@ -4,9 +4,11 @@
 #include "app/DefaultCategoryFile.h"
 #include "app/FrontEndStartup.h"
 #include "app/PelmarDoc.h"
+#include "app/UiFanOut.h"
 #include "ui/AppIcon.h"
 #include "ui/MainFrame.h"
 #include "ui/QtTranslation.h"
+#include "web/WebStartup.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -31,11 +33,14 @@ int main(int argc, char** argv) {
 
     // The frame outlives the document: the document's last calls go to it.
     CMainFrame frame;
+    CUiFanOut fanOut(frame);
     {
-        CPelmarDoc doc(frame, MakeDocumentOptions(*line));
+        CPelmarDoc doc(fanOut, MakeDocumentOptions(*line));
         defaultcategory::ProvideForThisProgram(doc.DataPath("category.dat"));
         if (doc.Start()) {
             frame.AttachDocument(&doc);
+            // The page, when asked for, is a further view of the same node.
+            CWebFrontEnd web(doc, fanOut, *line, false);
             if (frame.InitialUpdateFrame()) {
                 for (const std::string& entry : line->connect)
                     QTimer::singleShot(0, &doc, [&doc, entry] { doc.ConnectToEntry(entry); });

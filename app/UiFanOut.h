@@ -1,0 +1,45 @@
+// CUiFanOut: the document's user interface when further views watch the node
+// (the web interface beside the desktop or the headless front end). Every call
+// goes to the one user interface, which alone answers questions; the views'
+// calls and shown messages are then passed on to each watching view. GUI
+// thread only.
+#pragma once
+
+#include "app/PelmarView.h"
+
+#include <vector>
+
+class CUiFanOut : public IPelmarUi {
+public:
+    explicit CUiFanOut(IPelmarUi& ui) : m_ui(ui) {}
+
+    void AddView(IPelmarView* view);
+    void RemoveView(IPelmarView* view);
+
+    void ShowMessage(std::string_view textUtf8, MessageIcon icon) override;
+    bool AskYesNo(std::string_view textUtf8) override { return m_ui.AskYesNo(textUtf8); }
+    bool ChooseEntryPoint(std::string& entry) override { return m_ui.ChooseEntryPoint(entry); }
+    bool ComposeThread(CThreadDraft& draft) override { return m_ui.ComposeThread(draft); }
+    bool ComposeResponse(CResponseDraft& draft) override { return m_ui.ComposeResponse(draft); }
+    void RefreshThreadList() override;
+    void UpdateThreadRow(const CThreadSummary& summary) override;
+    void ShowCurrentThread(std::string_view title) override;
+    void OpenThreadInNewTab(std::string_view title) override;
+    void SetStatusOpen(int state) override;
+    void SetStatusNeighbours(const std::array<std::string, 4>& peers) override;
+    void SetProgress(int percent) override;
+    void StartReflectTimer() override { m_ui.StartReflectTimer(); }
+    void ShowStatusText(std::string_view textUtf8) override { m_ui.ShowStatusText(textUtf8); }
+    void RevealResponse(std::string_view resId) override { m_ui.RevealResponse(resId); }
+
+private:
+    template <typename Call> void ForEachView(Call call) {
+        // A copy: a view may leave while it is told.
+        const std::vector<IPelmarView*> views = m_views;
+        for (IPelmarView* view : views)
+            call(*view);
+    }
+
+    IPelmarUi& m_ui;
+    std::vector<IPelmarView*> m_views;
+};

@@ -1,0 +1,413 @@
+// The page of the node: the desktop's workflow over the node's JSON API.
+// Every text that came from a peer or a file is put in as text (textContent,
+// never markup), and the page runs no inline script.
+'use strict';
+
+const state = { category: null, threadId: null, rows: [], shownThread: null, categories: [] };
+
+// ---- API -------------------------------------------------------------------
+
+async function api(method, path, body) {
+  const options = { method, headers: {}, credentials: 'same-origin' };
+  if (body !== undefined) {
+    options.headers['Content-Type'] = 'application/json';
+    options.body = JSON.stringify(body);
+  }
+  const reply = await fetch(path, options);
+  let data = null;
+  try { data = await reply.json(); } catch (e) { data = null; }
+  if (reply.status === 401) showLoginNeeded();
+  if (!reply.ok) {
+    const reason = data && data.error ? data.error : String(reply.status);
+    throw new Error(reason);
+  }
+  return data;
+}
+
+function showLoginNeeded() {
+  setStatusText('アクセストークンがありません。起動時に表示された URL を開いてください。');
+}
+
+// ---- Shift_JIS byte limits --------------------------------------------------
+
+// Bytes a character takes in Shift_JIS: ASCII and half-width katakana one,
+// the rest two; a line break in a body is sent as CR LF.
+function sjisBytes(text) {
+  let bytes = 0;
+  for (const ch of text) {
+    const c = ch.codePointAt(0);
+    if (c === 0x0a) bytes += 2;
+    else if (c < 0x80 || (c >= 0xff61 && c <= 0xff9f) || c > 0xffff) bytes += 1;
+    else bytes += 2;
+  }
+  return bytes;
+}
+
+// Typing and pasting stop at the field's limit: what would go past it is cut
+// from the end of the insertion.
+function applyLimit(field) {
+  const limit = Number(field.dataset.limit);
+  field.addEventListener('input', () => {
+    let value = field.value;
+    if (sjisBytes(value) <= limit) return;
+    let caret = field.selectionEnd != null ? field.selectionEnd : value.length;
+    while (sjisBytes(value) > limit && caret > 0) {
+      const cut = caret >= 2 && /[\uDC00-\uDFFF]/.test(value[caret - 1]) ? 2 : 1;
+      value = value.slice(0, caret - cut) + value.slice(caret);
+      caret -= cut;
+    }
+    while (sjisBytes(value) > limit) value = value.slice(0, -1);
+    field.value = value;
+    field.setSelectionRange(caret, caret);
+  });
+}
+
+// ---- Category tree ----------------------------------------------------------
+
+async function loadCategories() {
+  const items = await api('GET', '/api/categories');
+  state.categories = items;
+  const tree = document.getElementById('category-tree');
+  tree.replaceChildren();
+  const lists = [];
+  const nodes = [];
+  items.forEach((item, index) => {
+    const li = document.createElement('li');
+    const label = document.createElement('span');
+    label.textContent = item.name;
+    label.dataset.index = String(index);
+    label.addEventListener('click', () => selectCategory(index));
+    li.append(label);
+    nodes.push(li);
+    if (item.parent < 0) {
+      tree.append(li);
+    } else {
+      const parent = nodes[item.parent];
+      let sub = lists[item.parent];
+      if (!sub) {
+        sub = document.createElement('ul');
+        lists[item.parent] = sub;
+        parent.append(sub);
+        parent.classList.add('closed');
+        const toggle = document.createElement('span');
+        toggle.className = 'toggle';
+        toggle.textContent = '+';
+        toggle.addEventListener('click', () => {
+          parent.classList.toggle('closed');
+          toggle.textContent = parent.classList.contains('closed') ? '+' : '-';
+        });
+        parent.prepend(toggle);
+      }
+      sub.append(li);
+    }
+  });
+}
+
+function markCategory() {
+  for (const span of document.querySelectorAll('#category-tree li > span[data-index]')) {
+    const item = state.categories[Number(span.dataset.index)];
+    span.classList.toggle('selected', item !== undefined && item.name === state.category);
+  }
+}
+
+async function selectCategory(index) {
+  const item = state.categories[index];
+  if (!item) return;
+  try {
+    const reply = await api('POST', '/api/select', { category: item.name });
+    state.category = reply.category;
+    markCategory();
+    await loadRows();
+  } catch (e) { setStatusText(e.message); }
+}
+
+// ---- Thread list --------------------------------------------------------------
+
+async function loadRows() {
+  if (state.category === null) return;
+  const rows = await api('GET', '/api/threads?category=' + encodeURIComponent(state.category));
+  state.rows = rows;
+  const body = document.getElementById('thread-rows');
+  body.replaceChildren();
+  for (const row of rows) {
+    const tr = document.createElement('tr');
+    tr.dataset.id = row.id;
+    const cells = [
+      ['', 'icon ' + (row.mark === 'new' ? 'new' : 'held')],
+      [row.title, ''], [String(row.held), 'num'], [String(row.resCount), 'num'],
+      [row.name, ''], [row.updated, ''], [row.created, ''], [row.id, ''],
+    ];
+    for (const [text, cls] of cells) {
+      const td = document.createElement('td');
+      td.textContent = text;
+      if (cls) td.className = cls;
+      if (text) td.title = text;
+      tr.append(td);
+    }
+    if (row.id === state.threadId) tr.classList.add('selected');
+    tr.addEventListener('click', () => pickRow(row));
+    tr.addEventListener('dblclick', () => fetchThread(row.id));
+    body.append(tr);
+  }
+}
+
+function pickRow(row) {
+  state.threadId = row.id;
+  for (const tr of document.querySelectorAll('#thread-rows tr'))
+    tr.classList.toggle('selected', tr.dataset.id === row.id);
+  document.title = 'pelmar - ' + decodeEntities(row.title);
+  showThread(row.id);
+}
+
+// ---- Thread page ----------------------------------------------------------------
+
+// The thread page carries stored texts as HTML text with only "<" and ">"
+// escaped, so character references in them show as characters. The same
+// reading is made here without ever parsing markup.
+const NAMED = { lt: '<', gt: '>', amp: '&', quot: '"', apos: "'", nbsp: '\u00a0', copy: '\u00a9' };
+function decodeEntities(text) {
+  return text.replace(/&(#[0-9]{1,7}|#[xX][0-9a-fA-F]{1,6}|[a-zA-Z]{2,8});/g, (whole, ref) => {
+    if (ref[0] === '#') {
+      const code = ref[1] === 'x' || ref[1] === 'X' ? parseInt(ref.slice(2), 16) : parseInt(ref.slice(1), 10);
+      if (code > 0 && code <= 0x10ffff && !(code >= 0xd800 && code <= 0xdfff))
+        return String.fromCodePoint(code);
+      return '\ufffd';
+    }
+    return Object.prototype.hasOwnProperty.call(NAMED, ref) ? NAMED[ref] : whole;
+  });
+}
+
+function span(cls, text) {
+  const element = document.createElement('span');
+  element.className = cls;
+  element.textContent = text;
+  return element;
+}
+
+function entry(post) {
+  const dt = document.createElement('dt');
+  dt.append(span('heading', decodeEntities(post.title)), ' ');
+  const name = decodeEntities(post.name);
+  if (post.mail !== '') {
+    const link = document.createElement('a');
+    link.href = 'mailto:' + decodeEntities(post.mail);
+    link.textContent = name;
+    dt.append(' ', link, ' ');
+  } else {
+    dt.append(' ', span('name', name), ' ');
+  }
+  dt.append(span('date', post.timeText), ' ', span('post-id', post.id));
+  const dd = document.createElement('dd');
+  // A carriage return is a line break on the page.
+  post.body.split('\r').forEach((part, index) => {
+    if (index > 0) dd.append(document.createElement('br'));
+    dd.append(decodeEntities(part));
+  });
+  dd.append(document.createElement('br'), document.createElement('br'));
+  return [dt, dd];
+}
+
+async function showThread(id) {
+  const page = document.getElementById('thread-page');
+  state.shownThread = id;
+  try {
+    const thread = await api('GET', '/api/threads/' + id);
+    if (state.shownThread !== id) return;
+    const list = document.createElement('dl');
+    for (const post of thread.responses) list.append(...entry(post));
+    page.replaceChildren(list);
+  } catch (e) {
+    if (state.shownThread !== id) return;
+    const p = document.createElement('p');
+    p.className = 'nodata';
+    p.textContent = 'データが存在しません。';
+    page.replaceChildren(p);
+  }
+}
+
+// ---- Commands ---------------------------------------------------------------------
+
+async function fetchThread(id) {
+  if (!id) return;
+  state.threadId = id;
+  try { await api('POST', '/api/threads/' + id + '/fetch'); }
+  catch (e) { alert(e.message); }
+}
+
+async function refreshList() {
+  try {
+    await api('POST', '/api/refresh', state.category === null ? {} : { category: state.category });
+    await loadRows();
+  } catch (e) { alert(e.message); }
+}
+
+async function deleteThread() {
+  if (!state.threadId) return;
+  if (!confirm('選択されたスレッドを削除します。\nよろしいですか？')) return;
+  try {
+    await api('DELETE', '/api/threads/' + state.threadId + '?category=' + encodeURIComponent(state.category || ''));
+    await loadRows();
+    showThread(state.threadId);
+  } catch (e) { alert(e.message); }
+}
+
+function formFields(form) {
+  const fields = {};
+  for (const element of form.elements)
+    if (element.name && !element.disabled && element.tagName !== 'BUTTON') fields[element.name] = element.value;
+  return fields;
+}
+
+function openCompose(dialogId, prepare, send) {
+  const dialog = document.getElementById(dialogId);
+  const form = dialog.querySelector('form');
+  form.reset();
+  form.querySelector('.error').textContent = '';
+  prepare(form);
+  dialog.onclose = null;
+  form.onsubmit = async (event) => {
+    if (event.submitter && event.submitter.value === 'cancel') return;
+    event.preventDefault();
+    for (const field of form.querySelectorAll('[data-limit]')) {
+      if (sjisBytes(field.value) > Number(field.dataset.limit)) {
+        form.querySelector('.error').textContent = field.dataset.limit + ' 文字以内で入力してください。';
+        field.focus();
+        return;
+      }
+    }
+    try {
+      await send(formFields(form));
+      dialog.close();
+    } catch (e) {
+      form.querySelector('.error').textContent = e.message;
+    }
+  };
+  dialog.showModal();
+}
+
+function newThread() {
+  openCompose('thread-dialog', (form) => {
+    const option = form.querySelector('select[name=category] option');
+    option.textContent = state.category || '';
+    option.value = state.category || '';
+  }, async (fields) => {
+    fields.category = state.category || '';
+    await api('POST', '/api/threads', fields);
+    await loadRows();
+  });
+}
+
+async function newResponse() {
+  const id = state.threadId;
+  try {
+    if (!id) throw new Error();
+    await api('GET', '/api/threads/' + id);
+  } catch (e) {
+    alert('データの存在しないスレッドにはレスをつけることはできません。');
+    return;
+  }
+  openCompose('response-dialog', () => {}, async (fields) => {
+    await api('POST', '/api/threads/' + id + '/responses', fields);
+    showThread(id);
+  });
+}
+
+async function openEntryPoints() {
+  const dialog = document.getElementById('entry-dialog');
+  const form = dialog.querySelector('form');
+  const list = form.elements.list;
+  const edit = form.elements.entry;
+  const fill = (entries, selected) => {
+    list.replaceChildren();
+    entries.forEach((text, index) => {
+      const option = document.createElement('option');
+      option.value = String(index);
+      option.textContent = text;
+      list.append(option);
+    });
+    if (selected !== undefined && selected >= 0 && selected < entries.length) list.selectedIndex = selected;
+    return entries;
+  };
+  let entries = fill((await api('GET', '/api/entrypoints')).entries);
+  edit.value = entries.length ? entries[0] : '';
+  list.onchange = () => { if (list.selectedIndex >= 0) edit.value = entries[list.selectedIndex]; };
+  list.ondblclick = () => { if (list.selectedIndex >= 0) { edit.value = entries[list.selectedIndex]; form.requestSubmit(form.querySelector('button[value=connect]')); } };
+  for (const button of form.querySelectorAll('button[data-action]')) {
+    button.onclick = async () => {
+      const action = button.dataset.action;
+      const index = list.selectedIndex;
+      if (action !== 'add' && index < 0) return;
+      const body = action === 'add' ? { entry: edit.value } : { index };
+      const next = action === 'up' ? index - 1 : action === 'down' ? index + 1 : -1;
+      try {
+        entries = fill((await api('POST', '/api/entrypoints/' + action, body)).entries,
+          Math.max(0, Math.min(next, entries.length - 1)));
+        if (action === 'add' || action === 'remove') list.selectedIndex = -1;
+      } catch (e) { alert(e.message); }
+    };
+  }
+  form.onsubmit = async (event) => {
+    if (!event.submitter || event.submitter.value !== 'connect') return;
+    event.preventDefault();
+    dialog.close();
+    try { await api('POST', '/api/connect', { entry: edit.value }); } catch (e) { alert(e.message); }
+    loadStatus();
+  };
+  dialog.showModal();
+}
+
+// ---- Status line ---------------------------------------------------------------------
+
+function setStatusText(text) {
+  document.getElementById('status-text').textContent = text;
+}
+
+async function loadStatus() {
+  let status;
+  try { status = await api('GET', '/api/status'); } catch (e) { return; }
+  document.getElementById('status-open').textContent = status.reachable;
+  const prefixes = ['N:', 'S:', 'W:', 'E:'];
+  ['status-n', 'status-s', 'status-w', 'status-e'].forEach((id, i) => {
+    const peer = status.peers[i];
+    const last = peer ? peer.address.slice(peer.address.lastIndexOf('.') + 1) : '';
+    document.getElementById(id).textContent = prefixes[i] + last;
+  });
+  document.getElementById('status-progress').value = status.fetch.running ? status.fetch.percent : 0;
+  if (state.category === null) {
+    state.category = status.category;
+    markCategory();
+    await loadRows();
+  }
+  return status;
+}
+
+// ---- Live updates ---------------------------------------------------------------------
+
+function listen() {
+  const events = new EventSource('/api/events');
+  events.addEventListener('threads', () => loadRows().catch(() => {}));
+  events.addEventListener('status', () => loadStatus());
+  events.addEventListener('thread', () => {
+    loadStatus();
+    if (state.shownThread) showThread(state.shownThread);
+  });
+  events.addEventListener('message', (event) => {
+    try { setStatusText(JSON.parse(event.data).text); } catch (e) { /* not ours */ }
+  });
+}
+
+// ---- Start ---------------------------------------------------------------------------
+
+function start() {
+  for (const field of document.querySelectorAll('[data-limit]')) applyLimit(field);
+  document.getElementById('cmd-connect').addEventListener('click', openEntryPoints);
+  document.getElementById('cmd-new-thread').addEventListener('click', newThread);
+  document.getElementById('cmd-new-response').addEventListener('click', newResponse);
+  document.getElementById('cmd-refresh').addEventListener('click', refreshList);
+  document.getElementById('cmd-fetch').addEventListener('click', () => fetchThread(state.threadId));
+  document.getElementById('cmd-delete').addEventListener('click', deleteThread);
+  loadCategories().then(loadStatus).then(listen).catch(() => showLoginNeeded());
+  setInterval(loadStatus, 10000);
+}
+
+document.addEventListener('DOMContentLoaded', start);
