@@ -122,6 +122,15 @@ public:
     void SendThreadQuery();
     void PostNewThread();
     void PostNewResponse();
+    // What the two commands do once their dialog has given the draft: store,
+    // announce and refresh the views. The new thread's or response's id, or
+    // empty when the store could not take it (the user has been told). Front
+    // ends that take drafts without a dialog (the web interface) call them
+    // directly; a response needs CanRespondTo first.
+    std::string PostThread(const CThreadDraft& draft);
+    std::string PostResponse(const std::string& threadId, const CResponseDraft& draft);
+    // The thread is held here with at least one post.
+    bool CanRespondTo(const std::string& threadId) const;
     // Sends a message this node made to every connection that is not closed,
     // records its id as originated here for each, and logs one line each.
     void Broadcast(const std::string& bytes, const std::string& messageId,
@@ -138,6 +147,9 @@ public:
 
     // Local deletion (ThreadDeletion.cpp).
     void DeleteCurrentThread();
+    // The same after the question was answered Yes, for any thread of the
+    // current category (the web interface asks its own question).
+    void DeleteThread(const std::string& threadId);
 
     // Time in seconds since 1970 and the node's pseudo-random generator; both
     // can be replaced by tests.
