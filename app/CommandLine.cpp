@@ -56,6 +56,14 @@ CCommandLine CCommandLine::Parse(const std::vector<std::string>& arguments) {
     in_addr parsed{};
     if (!line.address.empty() && inet_pton(AF_INET, line.address.c_str(), &parsed) != 1)
         line.error = "--address takes an IPv4 address: " + line.address;
+    const auto colon = line.web.rfind(':');
+    if (!line.web.empty() &&
+        (colon == std::string::npos ||
+         inet_pton(AF_INET, line.web.substr(0, colon).c_str(), &parsed) != 1 ||
+         line.web.find_first_not_of("0123456789", colon + 1) != std::string::npos ||
+         line.web.size() - colon - 1 > 5 || line.web.size() == colon + 1 ||
+         std::stoul(line.web.substr(colon + 1)) > 65535))
+        line.error = "--web takes an IPv4 address and a port, ADDR:PORT: " + line.web;
     return line;
 }
 
