@@ -128,15 +128,25 @@ url() { echo "http://$address:$1$target"; }
 rps() { sed -n 's/^Requests\/sec: *\([0-9.]*\).*/\1/p'; }
 count() { sed -n 's/^ *\([0-9]*\) requests in.*/\1/p'; }
 # close: every request asks for its connection to be closed (nginx does so;
-# the node's HTTP/1.0 replies end the connection for wrk anyway).
+# the node's HTTP/1.0 replies end the connection for wrk anyway). The two
+# servers take turns in short rounds, so a change of load on a shared machine
+# falls on both alike; the figures are the totals over the rounds.
+rounds=5
+round_seconds=$(awk -v s="$seconds" -v r="$rounds" 'BEGIN { v = s / r; print (v < 1 ? 1 : v) }')
 for mode in close keepalive; do
     header=()
     [ "$mode" = close ] && header=(-H "Connection: close")
-    p=$(wrk -t1 -c"$connections" -d"${seconds}s" "${header[@]}" "$(url $pelmar_port)" | rps)
-    n=$(wrk -t1 -c"$connections" -d"${seconds}s" "${header[@]}" "$(url $nginx_port)" | rps)
-    echo "pelmard $mode: rps=$p"
-    echo "nginx   $mode: rps=$n"
-    awk -v p="$p" -v n="$n" -v m="$mode" \
+    p_total=0
+    n_total=0
+    for _ in $(seq "$rounds"); do
+        p=$(wrk -t1 -c"$connections" -d"${round_seconds}s" "${header[@]}" "$(url $pelmar_port)" | rps)
+        n=$(wrk -t1 -c"$connections" -d"${round_seconds}s" "${header[@]}" "$(url $nginx_port)" | rps)
+        p_total=$(awk -v a="$p_total" -v b="$p" 'BEGIN { print a + b }')
+        n_total=$(awk -v a="$n_total" -v b="$n" 'BEGIN { print a + b }')
+    done
+    echo "pelmard $mode: rps=$(awk -v t="$p_total" -v r="$rounds" 'BEGIN { printf "%.0f", t / r }')"
+    echo "nginx   $mode: rps=$(awk -v t="$n_total" -v r="$rounds" 'BEGIN { printf "%.0f", t / r }')"
+    awk -v p="$p_total" -v n="$n_total" -v m="$mode" \
         'BEGIN { printf "ratio pelmard/nginx (%s): %.2f\n", m, (n > 0 ? p / n : 0) }'
 done
 

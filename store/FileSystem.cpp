@@ -88,6 +88,10 @@ bool ReadFile(const std::string& path, std::string& data, std::size_t maxBytes) 
         if (n <= 0)
             break;
         data.append(buffer, static_cast<std::size_t>(n));
+        // A regular file gives less than asked only at its end: no read is
+        // spent to learn that again.
+        if (static_cast<std::size_t>(n) < want)
+            break;
     }
     ::close(fd);
     return ok;
