@@ -12,6 +12,7 @@
 #include "store/StorePaths.h"
 #include "store/StoreReporter.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QDesktopServices>
 #include <QFile>
 #include <QTextDocument>
@@ -77,17 +78,21 @@ void CThreadHtmlView::RenderInBackground(const std::string& threadId, const std:
     auto page = std::make_shared<SBackgroundPage>();
     const std::string root = m_doc.GetThreadDir();
     const QFont font = document()->defaultFont();
+    const qreal width = document()->pageSize().width();
     QThread* gui = thread();
-    // The page is built, written, read back and parsed into a document off
-    // the GUI thread; the document is then handed over whole. Laying it out
-    // is left to the view, which does so in steps.
-    QThread* builder = QThread::create([page, root, threadId, path, font, gui] {
+    // The page is built, written, read back, parsed and laid out off the GUI
+    // thread; the document is then handed over whole.
+    QThread* builder = QThread::create([page, root, threadId, path, font, width, gui] {
         CPageBuilder(root, page.get()).RenderThread(threadId, path);
         const QByteArray bytes = ReadPageFile(path);
         auto* document = new QTextDocument;
         document->setDefaultFont(font);
         document->setBaseUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
         document->setHtml(cp932::ToQString(std::string_view(bytes.constData(), bytes.size())));
+        // Laid out here at the view's width, so that the view has no more
+        // layout of its own to do unless its width changes.
+        document->setPageSize(QSizeF(width, -1));
+        document->documentLayout()->documentSize();
         document->moveToThread(gui);
         page->document = document;
     });
