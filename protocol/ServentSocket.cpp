@@ -334,8 +334,14 @@ void CServentSocket::Send(std::string_view bytes) {
         return;
     }
     m_socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
-    if (m_messageMode && m_socket->bytesToWrite() > kMaxQueuedBytes)
+    if (m_messageMode && m_socket->bytesToWrite() > kMaxQueuedBytes) {
         CloseConnection();
+        return;
+    }
+    // A relayed message goes out now rather than on the next turn of the
+    // loop: each hop of a flood would otherwise wait for one more turn.
+    if (m_messageMode)
+        m_socket->flush();
 }
 
 void CServentSocket::SendMessage(std::string_view bytes) {
