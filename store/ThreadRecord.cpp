@@ -158,6 +158,11 @@ bool CThreadRecord::Load(std::string_view threadId, const std::string& root) {
 }
 
 bool CThreadRecord::Refresh(const std::string& root, IStoreReporter* reporter) {
+    return Refresh(root, reporter, {});
+}
+
+bool CThreadRecord::Refresh(const std::string& root, IStoreReporter* reporter,
+                            const std::unordered_map<std::string, std::uint32_t>& knownTimes) {
     m_root = root;
     const std::string& id = m_threadId.GetText();
     if (!CBinaryId::IsWellFormedText(id))
@@ -180,6 +185,10 @@ bool CThreadRecord::Refresh(const std::string& root, IStoreReporter* reporter) {
         if (!infoOpens) {
             if (res.Load(id, resId, root, reporter))
                 latest = std::max(latest, res.GetTime());
+            continue;
+        }
+        if (const auto known = knownTimes.find(std::string(resId)); known != knownTimes.end()) {
+            latest = std::max(latest, known->second);
             continue;
         }
         if (!storefs::ReadFile(storepaths::ResFile(root, id, resId), bytes,
