@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Flood benchmark: how fast an update spreads over an overlay of pelmard nodes.
 
-Starts N nodes (default 64) on 127.0.3.1 ... 127.0.3.N, each joining a few
+Starts N nodes (default 64) on 127.0.5.1 ... 127.0.5.N, each joining a few
 earlier ones, and lets the overlay settle. A probe joins every node as one
 more servent and an injector sends updates to the first node; the time from
 sending an update to its relay reaching each node's probe is that node's
@@ -25,7 +25,7 @@ import tempfile
 import time
 
 PORT = 16640
-BLOCK = "127.0.3."
+BLOCK = "127.0.5."
 TYPE_UPDATE = 0x50
 HEADER = 23
 
