@@ -37,16 +37,20 @@ void CPelmarDoc::SweepClosedConnections() {
     for (CServentSocket* connection : closed) {
         m_connections.erase(std::find(m_connections.begin(), m_connections.end(), connection));
         // Later: a sweep may run while one of its signals is being delivered.
-        connection->deleteLater();
+        // A transfer client's connection never had a socket object and runs
+        // no handler now; deleting it later would only wake the loop again.
+        if (connection->CanDeleteNow())
+            delete connection;
+        else
+            connection->deleteLater();
     }
 }
 
 int CPelmarDoc::CountEstablished() const {
-    return static_cast<int>(std::count_if(m_connections.begin(), m_connections.end(),
-                                          [](const CServentSocket* connection) {
-                                              return !connection->IsClosed() &&
-                                                     connection->IsEstablished();
-                                          }));
+    return static_cast<int>(std::count_if(
+        m_connections.begin(), m_connections.end(), [](const CServentSocket* connection) {
+            return !connection->IsClosed() && connection->IsEstablished();
+        }));
 }
 
 void CPelmarDoc::UpdateConnectionStatus() {

@@ -1,7 +1,10 @@
 // CEventLog: formatting and appending log lines.
 #include "app/EventLog.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 std::string CEventLog::FormatLine(std::time_t when, std::string_view text) {
     std::tm local{};
@@ -16,10 +19,23 @@ std::string CEventLog::FormatLine(std::time_t when, std::string_view text) {
 }
 
 void CEventLog::Write(std::time_t when, std::string_view text) const {
-    std::FILE* file = std::fopen(m_path.c_str(), "ab");
-    if (!file)
+    // Open, one appending write, close: a buffered stream would add a stat
+    // and a seek to every line, and the relay of a message waits for them.
+    int fd;
+    do {
+        fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
         return;
     const std::string line = FormatLine(when, text);
-    std::fwrite(line.data(), 1, line.size(), file);
-    std::fclose(file);
+    std::size_t done = 0;
+    while (done < line.size()) {
+        const ssize_t n = ::write(fd, line.data() + done, line.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
 }

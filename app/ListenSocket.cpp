@@ -4,20 +4,20 @@
 #include "app/PelmarDoc.h"
 #include "protocol/ServentSocket.h"
 
-#include <QTcpSocket>
-
 CListenSocket::CListenSocket(CPelmarDoc& doc) : m_doc(doc) {
-    connect(&m_acceptor, &CTcpAcceptor::Accepted, this, &CListenSocket::OnAccept);
+    m_acceptor.SetHandsDescriptors(true);
+    connect(&m_acceptor, &CTcpAcceptor::AcceptedDescriptor, this, &CListenSocket::OnAccept);
 }
 
 bool CListenSocket::Listen(const std::string& bindAddress, std::uint16_t port) {
     return m_acceptor.Listen(bindAddress, port);
 }
 
-void CListenSocket::OnAccept(QTcpSocket* socket) {
+void CListenSocket::OnAccept(int descriptor, const std::string& peerAddress,
+                             std::uint16_t peerPort) {
     auto* connection = new CServentSocket(m_doc);
     m_doc.AppendConnection(connection);
-    connection->Accept(socket);
+    connection->AcceptDescriptor(descriptor, peerAddress, peerPort);
     m_doc.SweepClosedConnections();
     m_doc.UpdateConnectionStatus();
 }

@@ -1,5 +1,6 @@
 // CListenSocket: the node's listener. Every incoming connection is accepted,
 // appended to the document's list, and triggers the sweep of closed ones.
+// Connections start on their plain descriptor (see CDescriptorChannel).
 // GUI thread only.
 #pragma once
 
@@ -21,7 +22,7 @@ public:
     bool Listen(const std::string& bindAddress, std::uint16_t port);
 
 private:
-    void OnAccept(QTcpSocket* socket);
+    void OnAccept(int descriptor, const std::string& peerAddress, std::uint16_t peerPort);
 
     CPelmarDoc& m_doc;
     CTcpAcceptor m_acceptor;

@@ -67,7 +67,10 @@ std::uint16_t CTcpAcceptor::Port() const {
 
 void CTcpAcceptor::OnReadable() {
     for (;;) {
-        const int fd = ::accept4(m_descriptor, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        sockaddr_in peer{};
+        socklen_t peerLength = sizeof peer;
+        const int fd = ::accept4(m_descriptor, reinterpret_cast<sockaddr*>(&peer), &peerLength,
+                                 SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED)
                 continue;
@@ -76,6 +79,12 @@ void CTcpAcceptor::OnReadable() {
                 m_resume.start();
             }
             return;
+        }
+        if (m_handsDescriptors) {
+            char text[INET_ADDRSTRLEN] = {};
+            ::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
+            emit AcceptedDescriptor(fd, text, ntohs(peer.sin_port));
+            continue;
         }
         auto* socket = new QTcpSocket;
         socket->setProxy(QNetworkProxy::NoProxy); // an accepted peer is direct

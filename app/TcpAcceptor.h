@@ -31,10 +31,16 @@ public:
     bool Listen(const std::string& bindAddress, std::uint16_t port);
     // The port listened on; 0 before Listen succeeded.
     std::uint16_t Port() const;
+    // From now on connections are handed over as plain descriptors
+    // (AcceptedDescriptor) instead of socket objects.
+    void SetHandsDescriptors(bool hands) { m_handsDescriptors = hands; }
 
 signals:
     // A new connection; the receiver owns the socket.
     void Accepted(QTcpSocket* socket);
+    // A new connection as a non-blocking descriptor, with the peer's IPv4
+    // address text and port; the receiver owns the descriptor.
+    void AcceptedDescriptor(int descriptor, const std::string& peerAddress, std::uint16_t peerPort);
 
 private:
     void OnReadable();
@@ -42,4 +48,5 @@ private:
     int m_descriptor = -1;
     std::unique_ptr<QSocketNotifier> m_notifier;
     QTimer m_resume;
+    bool m_handsDescriptors = false;
 };

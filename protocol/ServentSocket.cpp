@@ -11,6 +11,8 @@
 #include <QNetworkProxy>
 #include <QTcpSocket>
 
+#include <unistd.h>
+
 namespace {
 // Serial numbers are never reused, so a route to a deleted connection can
 // never lead to a new one.
@@ -18,8 +20,12 @@ std::uint64_t g_nextSerial = 1;
 int g_idleTimeoutMs = CServentSocket::kIdleTimeoutMs;
 } // namespace
 
-void CServentSocket::SetIdleTimeoutMs(int milliseconds) { g_idleTimeoutMs = milliseconds; }
-int CServentSocket::GetIdleTimeoutMs() { return g_idleTimeoutMs; }
+void CServentSocket::SetIdleTimeoutMs(int milliseconds) {
+    g_idleTimeoutMs = milliseconds;
+}
+int CServentSocket::GetIdleTimeoutMs() {
+    return g_idleTimeoutMs;
+}
 
 CServentSocket::CServentSocket(CPelmarDoc& doc) : m_doc(doc), m_serial(g_nextSerial++) {
     m_idleTimer.setSingleShot(true);
@@ -52,6 +58,50 @@ void CServentSocket::Accept(QTcpSocket* socket) {
     m_idleTimer.start();
     if (socket->bytesAvailable() > 0)
         QMetaObject::invokeMethod(this, &CServentSocket::OnReceive, Qt::QueuedConnection);
+}
+
+void CServentSocket::AcceptDescriptor(int descriptor, const std::string& peerAddress,
+                                      std::uint16_t peerPort) {
+    m_peerAddress = peerAddress;
+    m_peerPort = peerPort;
+    m_plain = std::make_unique<CDescriptorChannel>(
+        descriptor, [this] { OnPlainReadable(); }, [this] { PumpStreams(); });
+    m_idleTimer.start();
+}
+
+void CServentSocket::OnPlainReadable() {
+    if (!m_plain || !m_plain->IsOpen() || m_closingHere)
+        return;
+    char buffer[kReceiveBufferSize];
+    const long got = m_plain->Read(buffer, sizeof buffer);
+    if (got < 0)
+        return;
+    if (got == 0) {
+        m_plain->Close();
+        OnClose();
+        return;
+    }
+    // Input left over is announced again by the descriptor on the next turn.
+    m_inHandler = true;
+    HandleChunk(reinterpret_cast<const std::uint8_t*>(buffer), static_cast<std::size_t>(got));
+    m_inHandler = false;
+}
+
+void CServentSocket::PromoteToSocket() {
+    if (!m_plain || !m_plain->IsOpen())
+        return;
+    std::string queued;
+    const int descriptor = m_plain->Release(queued);
+    auto* socket = new QTcpSocket;
+    if (!socket->setSocketDescriptor(descriptor)) {
+        delete socket;
+        ::close(descriptor);
+        CloseConnection();
+        return;
+    }
+    Attach(socket);
+    if (!queued.empty())
+        m_socket->write(queued.data(), static_cast<qint64>(queued.size()));
 }
 
 void CServentSocket::Connect(const std::string& host, std::uint16_t port,
@@ -177,11 +227,17 @@ bool CServentSocket::HandleLine(const std::string& line) {
     const SServentLine parsed = ParseServentLine(line, m_request);
     switch (parsed.kind) {
     case EServentLine::Connect:
+        PromoteToSocket();
+        if (m_closingHere)
+            return false;
         m_answering = true;
         LogPeer("receive PELMAR CONNECT/0.1 ");
         m_handshakeLine = true;
         break;
     case EServentLine::ConnectOk:
+        PromoteToSocket();
+        if (m_closingHere)
+            return false;
         LogPeer("receive PELMAR OK ");
         m_handshakeLine = true;
         break;
@@ -266,7 +322,10 @@ void CServentSocket::FeedPostBody(const std::uint8_t* data, std::size_t size) {
 
 void CServentSocket::Send(std::string_view bytes) {
     // A socket no longer connected takes nothing; its bytes would be lost anyway.
-    if (!m_socket || bytes.empty() || m_socket->state() != QAbstractSocket::ConnectedState)
+    if (bytes.empty())
+        return;
+    const bool plain = m_plain && m_plain->IsOpen();
+    if (!plain && (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState))
         return;
     if (!m_streams.empty()) {
         // Keep the order behind a reply that is still streaming.
@@ -282,9 +341,19 @@ void CServentSocket::Send(std::string_view bytes) {
         m_streams.push_back(std::move(fixed));
         return;
     }
+    if (plain) {
+        m_plain->Write(bytes);
+        return;
+    }
     m_socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
-    if (m_messageMode && m_socket->bytesToWrite() > kMaxQueuedBytes)
+    if (m_messageMode && m_socket->bytesToWrite() > kMaxQueuedBytes) {
         CloseConnection();
+        return;
+    }
+    // A relayed message goes out now rather than on the next turn of the
+    // loop: each hop of a flood would otherwise wait for one more turn.
+    if (m_messageMode)
+        m_socket->flush();
 }
 
 void CServentSocket::SendMessage(std::string_view bytes) {
@@ -301,25 +370,46 @@ void CServentSocket::SendMessage(std::string_view bytes) {
 }
 
 void CServentSocket::SendStream(std::unique_ptr<IReplyStream> stream) {
-    if (!m_socket)
+    if (!m_socket && !(m_plain && m_plain->IsOpen()))
         return;
     m_streams.push_back(std::move(stream));
     PumpStreams();
 }
 
+std::int64_t CServentSocket::QueuedBytes() const {
+    if (m_socket)
+        return m_socket->bytesToWrite();
+    return m_plain ? static_cast<std::int64_t>(m_plain->Queued()) : 0;
+}
+
+void CServentSocket::WriteOut(std::string_view bytes) {
+    if (m_socket)
+        m_socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
+    else if (m_plain)
+        m_plain->Write(bytes);
+}
+
 void CServentSocket::PumpStreams() {
+    if (!m_socket && !(m_plain && m_plain->IsOpen()))
+        return;
+    // Small pieces (one response each) are gathered into writes of about
+    // kStreamPiece bytes.
     std::string piece;
-    while (!m_streams.empty() && m_socket->bytesToWrite() < kStreamLowWater) {
+    while (!m_streams.empty() && QueuedBytes() < kStreamLowWater) {
         piece.clear();
-        const bool more = m_streams.front()->Next(piece);
+        while (!m_streams.empty() && piece.size() < kStreamPiece) {
+            const bool more = m_streams.front()->Next(piece);
+            if (!more)
+                m_streams.pop_front();
+        }
         if (!piece.empty())
-            m_socket->write(piece.data(), static_cast<qint64>(piece.size()));
-        if (!more)
-            m_streams.pop_front();
+            WriteOut(piece);
     }
 }
 
-void CServentSocket::OnBytesWritten() { PumpStreams(); }
+void CServentSocket::OnBytesWritten() {
+    PumpStreams();
+}
 
 void CServentSocket::CloseConnection() {
     m_closed = true;
@@ -330,6 +420,8 @@ void CServentSocket::CloseConnection() {
         m_socket->disconnect(this);
         m_socket->abort();
     }
+    if (m_plain)
+        m_plain->Close();
     m_doc.UpdateConnectionStatus();
 }
 
@@ -343,4 +435,6 @@ void CServentSocket::OnClose() {
         m_doc.SendPing();
 }
 
-void CServentSocket::OnIdleTimeout() { CloseConnection(); }
+void CServentSocket::OnIdleTimeout() {
+    CloseConnection();
+}

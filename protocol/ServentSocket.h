@@ -4,6 +4,7 @@
 // Every signal and handler runs on the GUI thread.
 #pragma once
 
+#include "protocol/DescriptorChannel.h"
 #include "protocol/ReplyStream.h"
 #include "protocol/wire/LineReader.h"
 #include "protocol/wire/MessageFramer.h"
@@ -29,6 +30,8 @@ public:
     static constexpr std::int64_t kMaxQueuedBytes = 4 * 1024 * 1024;
     // Streamed replies are pulled while less than this is waiting to go out.
     static constexpr std::int64_t kStreamLowWater = 256 * 1024;
+    // Streamed pieces are gathered into writes of about this size.
+    static constexpr std::size_t kStreamPiece = 64 * 1024;
     // A connection with neither handshake nor request line by then is closed.
     static constexpr int kIdleTimeoutMs = 60 * 1000;
     // The idle time-out of connections made from now on; tests shorten it.
@@ -46,6 +49,13 @@ public:
 
     // An accepted connection: usable at once, not established.
     void Accept(QTcpSocket* socket);
+    // An accepted connection on its plain descriptor (taken over). It is
+    // served there until a handshake line comes; only then is it given a
+    // socket object.
+    void AcceptDescriptor(int descriptor, const std::string& peerAddress, std::uint16_t peerPort);
+    // No handler of this connection is running and no socket object was
+    // made for it: it may be deleted at once instead of later.
+    bool CanDeleteNow() const { return !m_socket && !m_inHandler; }
     // An outgoing connection, from bindAddress when not empty. The closed flag
     // stays set until the connect completes.
     void Connect(const std::string& host, std::uint16_t port, const std::string& bindAddress);
@@ -89,10 +99,17 @@ private:
     void CompleteHandshake();
     void FeedPostBody(const std::uint8_t* data, std::size_t size);
     void PumpStreams();
+    void OnPlainReadable();
+    // The servent path needs the socket object: made from the descriptor.
+    void PromoteToSocket();
+    std::int64_t QueuedBytes() const;
+    void WriteOut(std::string_view bytes);
     void LogPeer(std::string_view prefix);
 
     CPelmarDoc& m_doc;
     QTcpSocket* m_socket = nullptr;
+    std::unique_ptr<CDescriptorChannel> m_plain; // until promoted or closed
+    bool m_inHandler = false;
     std::uint64_t m_serial;
     QTimer m_idleTimer;
 

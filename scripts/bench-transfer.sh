@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
 # Transfer benchmark of a whole node on loopback, in one run:
 #  1. GET /get_thread/ requests answered per second by one pelmard, measured
-#     side by side with nginx serving the same ".thread" file from a
-#     directory (one worker process each), with a new connection per request
-#     and with requests one after another on kept connections; prints ratios.
-#  2. The time to fetch a thread of 1,000 responses from one pelmard holder
-#     with the fetch procedure, next to the 250 ms pause before each connect.
+#     with wrk side by side with nginx serving the same ".thread" file (one
+#     worker process, sendfile), with a new connection per request and with
+#     wrk's kept connections; prints the ratios. The node answers in HTTP/1.0
+#     without keep-alive, so wrk opens a new connection after each of its
+#     replies in both modes; nginx keeps them in the second.
+#  2. System calls per request of each server (strace -c over a short run).
+#  3. The time to fetch a thread of 1,000 responses from one pelmard holder
+#     with the fetch procedure; the node's share (that time less the 250 ms
+#     pause before the connect) next to the floor: a minimal client taking the
+#     same files from nginx on one kept connection and writing each once.
 # Usage: scripts/bench-transfer.sh [BUILD_DIR] [SECONDS] [CONNECTIONS]
-# Installs nginx from Debian's packages when missing (needs root then). Every
-# server it starts is stopped on exit; every load run is bounded in time.
+# Installs nginx and wrk from Debian's packages when missing (needs root
+# then). Every server it starts is stopped on exit; every load run is
+# bounded in time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath -m "${1:-build-bench}")
@@ -19,6 +25,10 @@ pelmar_port=16478
 nginx_port=16479
 responses=1000
 
+if ! command -v wrk >/dev/null; then
+    echo "installing wrk"
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq wrk >/dev/null
+fi
 if ! command -v nginx >/dev/null && [ ! -x /usr/sbin/nginx ]; then
     echo "installing nginx"
     export DEBIAN_FRONTEND=noninteractive
@@ -39,9 +49,8 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
 cmake "$build" >/dev/null
-cmake --build "$build" --target pelmard pelmar-load-client pelmar-fetch-bench >/dev/null
+cmake --build "$build" --target pelmard pelmar-fetch-bench >/dev/null
 pelmard=$build/daemon/pelmard
-load=$build/bench/pelmar-load-client
 fetch=$build/bench/pelmar-fetch-bench
 
 work=$(mktemp -d /tmp/pelmar-bench-XXXXXX)
@@ -71,8 +80,10 @@ pelmar_pid=$!
 # nginx serves the same ".thread" bytes for the same request line.
 bucket=${thread_id:0:1}
 thread_file="$work/holder/thread/$bucket/$thread_id/$thread_id.thread"
-mkdir -p "$work/www" "$work/nginx/logs"
+mkdir -p "$work/www/$bucket" "$work/nginx/logs"
 cp "$thread_file" "$work/www/$thread_id.thread"
+# The floor's server serves a copy of the holder's thread directory.
+cp -r "$work/holder/thread/$bucket/$thread_id" "$work/www/$bucket/"
 chmod -R a+rX "$work/www"
 cat >"$work/nginx/nginx.conf" <<EOF
 worker_processes 1;
@@ -87,8 +98,10 @@ http {
     uwsgi_temp_path $work/nginx/uwsgi;
     scgi_temp_path $work/nginx/scgi;
     keepalive_requests 1000000;
+    sendfile on;
     server {
         listen $address:$nginx_port;
+        root $work/www;
         location /get_thread/ {
             root $work/www;
             default_type application/octet-stream;
@@ -111,17 +124,61 @@ done
 target="/get_thread/?threadid=$thread_id"
 size=$(stat -c %s "$thread_file")
 echo "== GET $target (${size}-byte .thread), ${seconds}s each, $connections connections"
-rps() { sed -n 's/.*rps=\([0-9]*\).*/\1/p'; }
+url() { echo "http://$address:$1$target"; }
+rps() { sed -n 's/^Requests\/sec: *\([0-9.]*\).*/\1/p'; }
+count() { sed -n 's/^ *\([0-9]*\) requests in.*/\1/p'; }
+# close: every request asks for its connection to be closed (nginx does so;
+# the node's HTTP/1.0 replies end the connection for wrk anyway). The two
+# servers take turns in short rounds, so a change of load on a shared machine
+# falls on both alike; the figures are the totals over the rounds.
+rounds=5
+round_seconds=$(awk -v s="$seconds" -v r="$rounds" 'BEGIN { v = s / r; print (v < 1 ? 1 : v) }')
 for mode in close keepalive; do
-    p=$("$load" "$address" "$pelmar_port" "$target" "$seconds" "$connections" "$mode")
-    n=$("$load" "$address" "$nginx_port" "$target" "$seconds" "$connections" "$mode")
-    echo "pelmard $mode: $p"
-    echo "nginx   $mode: $n"
-    p_rps=$(echo "$p" | rps)
-    n_rps=$(echo "$n" | rps)
-    awk -v p="$p_rps" -v n="$n_rps" -v m="$mode" \
+    header=()
+    [ "$mode" = close ] && header=(-H "Connection: close")
+    p_total=0
+    n_total=0
+    for _ in $(seq "$rounds"); do
+        p=$(wrk -t1 -c"$connections" -d"${round_seconds}s" "${header[@]}" "$(url $pelmar_port)" | rps)
+        n=$(wrk -t1 -c"$connections" -d"${round_seconds}s" "${header[@]}" "$(url $nginx_port)" | rps)
+        p_total=$(awk -v a="$p_total" -v b="$p" 'BEGIN { print a + b }')
+        n_total=$(awk -v a="$n_total" -v b="$n" 'BEGIN { print a + b }')
+    done
+    echo "pelmard $mode: rps=$(awk -v t="$p_total" -v r="$rounds" 'BEGIN { printf "%.0f", t / r }')"
+    echo "nginx   $mode: rps=$(awk -v t="$n_total" -v r="$rounds" 'BEGIN { printf "%.0f", t / r }')"
+    awk -v p="$p_total" -v n="$n_total" -v m="$mode" \
         'BEGIN { printf "ratio pelmard/nginx (%s): %.2f\n", m, (n > 0 ? p / n : 0) }'
 done
 
+echo "== system calls per request (strace -c, 2 s of wrk, a connection per request)"
+calls_per_request() {
+    local pid=$1 port=$2 out="$work/strace.$2"
+    timeout 30 strace -f -c -p "$pid" -o "$out" 2>/dev/null &
+    local tracer=$!
+    sleep 0.5
+    local requests
+    requests=$(wrk -t1 -c"$connections" -d2s -H "Connection: close" "$(url "$port")" | count)
+    kill -INT "$tracer" 2>/dev/null || true
+    wait "$tracer" 2>/dev/null || true
+    local calls
+    calls=$(awk '$NF == "total" { print $4 }' "$out")
+    awk -v c="$calls" -v r="$requests" 'BEGIN { printf "%.1f (%d calls, %d requests)\n", (r > 0 ? c / r : 0), c, r }'
+}
+if command -v strace >/dev/null; then
+    nginx_worker=$(pgrep -P "$(cat "$work/nginx/nginx.pid")" | head -1)
+    echo "pelmard: $(calls_per_request "$pelmar_pid" "$pelmar_port")"
+    echo "nginx:   $(calls_per_request "$nginx_worker" "$nginx_port")"
+else
+    echo "strace missing: skipped"
+fi
+
 echo "== fetch of a thread with $responses responses from one holder"
-"$fetch" fetch "$work/fetcher/thread/" "$address" "$pelmar_port" "$thread_id" 5
+fetch_out=$("$fetch" fetch "$work/fetcher/thread/" "$address" "$pelmar_port" "$thread_id" 5)
+floor_out=$("$fetch" floor "$work/www/" "$address" "$nginx_port" "$thread_id" 5)
+echo "$fetch_out"
+echo "$floor_out"
+fetch_ms=$(echo "$fetch_out" | sed -n 's/.*fetch_ms_median=\([0-9.]*\).*/\1/p')
+pause_ms=$(echo "$fetch_out" | sed -n 's/.*connect_pause_ms=\([0-9]*\).*/\1/p')
+floor_ms=$(echo "$floor_out" | sed -n 's/.*floor_ms_median=\([0-9.]*\).*/\1/p')
+awk -v f="$fetch_ms" -v p="$pause_ms" -v r="$floor_ms" \
+    'BEGIN { printf "node share %.1f ms, floor %.1f ms, ratio %.2f\n", f - p, r, (r > 0 ? (f - p) / r : 0) }'

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -110,6 +111,10 @@ bool ReadFile(const std::string& path, std::string& data, std::size_t maxBytes) 
         if (n <= 0)
             break;
         data.append(buffer, static_cast<std::size_t>(n));
+        // A regular file gives less than asked only at its end: no read is
+        // spent to learn that again.
+        if (static_cast<std::size_t>(n) < want)
+            break;
     }
     ::close(fd);
     return ok;
@@ -174,18 +179,27 @@ bool RenameOver(const std::string& from, const std::string& to) {
 }
 
 std::vector<std::string> ListFiles(const std::string& dir, std::string_view suffix) {
+    // readdir rather than a directory iterator: listings of thousands of
+    // markers or responses are made on every refresh, and the entry type
+    // comes with the name, so only links and unknown types need a stat.
     std::vector<std::string> names;
-    std::error_code ec;
-    std::filesystem::directory_iterator it(dir, ec);
-    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-        std::error_code typeError;
-        if (!it->is_regular_file(typeError))
+    DIR* stream = ::opendir(dir.c_str());
+    if (!stream)
+        return names;
+    while (const dirent* entry = ::readdir(stream)) {
+        const std::string_view name(entry->d_name);
+        if (name.size() < suffix.size() ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
             continue;
-        std::string name = it->path().filename().string();
-        if (name.size() >= suffix.size() &&
-            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
-            names.push_back(std::move(name));
+        bool regular = entry->d_type == DT_REG;
+        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+            struct stat st;
+            regular = ::fstatat(::dirfd(stream), entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
+        }
+        if (regular)
+            names.emplace_back(name);
     }
+    ::closedir(stream);
     return names;
 }
 
@@ -199,6 +213,43 @@ std::vector<std::string> ListDirectories(const std::string& dir) {
             names.push_back(it->path().filename().string());
     }
     return names;
+}
+
+CDirectoryHandle::~CDirectoryHandle() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool CDirectoryHandle::Open(const std::string& path) {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = OpenRetrying(path.c_str(), O_PATH | O_DIRECTORY, 0);
+    return m_fd >= 0;
+}
+
+long CDirectoryHandle::ReadStart(const char* relativePath, char* buffer, std::size_t size) const {
+    if (m_fd < 0)
+        return -1;
+    int fd;
+    do {
+        fd = ::openat(m_fd, relativePath, O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return -1;
+    std::size_t done = 0;
+    bool ok = true;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, buffer + done, size - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            ok = false;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    return ok ? static_cast<long>(done) : -1;
 }
 
 CFileHandle::~CFileHandle() {

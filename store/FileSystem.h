@@ -47,6 +47,25 @@ std::vector<std::string> ListFiles(const std::string& dir, std::string_view suff
 // Names of the sub-directories of dir.
 std::vector<std::string> ListDirectories(const std::string& dir);
 
+// A directory held open, so that many files under it are opened by paths
+// relative to it: each open walks only the relative part.
+class CDirectoryHandle {
+public:
+    CDirectoryHandle() = default;
+    ~CDirectoryHandle();
+    CDirectoryHandle(const CDirectoryHandle&) = delete;
+    CDirectoryHandle& operator=(const CDirectoryHandle&) = delete;
+
+    bool Open(const std::string& path);
+    bool IsOpen() const { return m_fd >= 0; }
+    // Reads at most size bytes from the start of the file at relativePath;
+    // returns the count read, or -1 when the file cannot be opened or read.
+    long ReadStart(const char* relativePath, char* buffer, std::size_t size) const;
+
+private:
+    int m_fd = -1;
+};
+
 // An open file descriptor, closed when the handle goes.
 class CFileHandle {
 public:

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -20,6 +21,32 @@ using storefs::CFileHandle;
 
 // A damaged ".index" could be of any size; no rewrite needs more than this.
 constexpr std::size_t kMaxIndexRead = 64 * 1024;
+constexpr std::size_t kIdTextSize = 32;
+// From this many threads on, a listing reads their times on two threads.
+constexpr std::size_t kParallelListing = 2000;
+
+// The updated time of a thread, read through the store root held open: the
+// path walked per thread is only "h/T/T.info".
+std::uint32_t UpdatedTimeUnder(const storefs::CDirectoryHandle& root, std::string_view threadId) {
+    if (!CBinaryId::IsWellFormedText(threadId))
+        return 0;
+    char path[2 + 2 * kIdTextSize + 8];
+    char* at = path;
+    *at++ = threadId[0];
+    *at++ = '/';
+    at = std::copy(threadId.begin(), threadId.end(), at);
+    *at++ = '/';
+    at = std::copy(threadId.begin(), threadId.end(), at);
+    at = std::copy(storepaths::kInfoSuffix.begin(), storepaths::kInfoSuffix.end(), at);
+    *at = '\0';
+    char info[CThreadRecord::kInfoSize];
+    if (root.ReadStart(path, info, sizeof info) != static_cast<long>(sizeof info))
+        return 0;
+    std::uint32_t updated = 0;
+    field::CFieldReader reader(std::string_view(info + 8, sizeof info - 8));
+    reader.ReadTime(updated);
+    return updated;
+}
 
 std::string_view Entry(const std::string& entries, std::size_t i) {
     return std::string_view(entries).substr(i * field::kIdSize, field::kIdSize);
@@ -45,16 +72,9 @@ CThreadIndex::CThreadIndex(std::string category, std::string root)
       m_escaped(CEscapedName(m_category).GetText()) {}
 
 std::uint32_t CThreadIndex::UpdatedTime(const std::string& root, std::string_view threadId) {
-    if (!CBinaryId::IsWellFormedText(threadId))
-        return 0;
-    std::string info;
-    if (!storefs::ReadFile(storepaths::InfoFile(root, threadId), info, CThreadRecord::kInfoSize) ||
-        info.size() < CThreadRecord::kInfoSize)
-        return 0;
-    std::uint32_t updated = 0;
-    field::CFieldReader reader(std::string_view(info).substr(8));
-    reader.ReadTime(updated);
-    return updated;
+    storefs::CDirectoryHandle rootDir;
+    rootDir.Open(root);
+    return UpdatedTimeUnder(rootDir, threadId);
 }
 
 std::string CThreadIndex::ReadIndex() const {
@@ -79,7 +99,9 @@ bool CThreadIndex::Add(std::string_view threadId) {
     const CBinaryId thread = CBinaryId::FromText(threadId);
     const std::string_view threadBytes(reinterpret_cast<const char*>(thread.GetBytes().data()),
                                        field::kIdSize);
-    const std::uint32_t updated = UpdatedTime(m_root, threadId);
+    storefs::CDirectoryHandle rootDir;
+    rootDir.Open(m_root);
+    const std::uint32_t updated = UpdatedTimeUnder(rootDir, threadId);
     const std::string entries = ReadIndex();
     const std::size_t count = entries.size() / field::kIdSize;
 
@@ -95,7 +117,7 @@ bool CThreadIndex::Add(std::string_view threadId) {
         if (!threadWritten) {
             const CBinaryId entryId =
                 CBinaryId::FromBytes(reinterpret_cast<const std::uint8_t*>(entry.data()));
-            if (UpdatedTime(m_root, entryId.GetText()) < updated) {
+            if (UpdatedTimeUnder(rootDir, entryId.GetText()) < updated) {
                 result.append(threadBytes);
                 ++written;
                 threadWritten = true;
@@ -141,12 +163,26 @@ bool CThreadIndex::Remove(std::string_view threadId) {
 std::size_t CThreadIndex::List(std::vector<std::string>& threadIds) const {
     const std::vector<std::string> markers =
         storefs::ListFiles(storepaths::CategoryDir(m_root, m_escaped), storepaths::kMarkerSuffix);
-    std::vector<std::pair<std::uint32_t, std::string>> threads;
-    threads.reserve(markers.size());
-    for (const std::string& marker : markers) {
-        std::string id = marker.substr(0, marker.size() - storepaths::kMarkerSuffix.size());
-        const std::uint32_t updated = UpdatedTime(m_root, id);
-        threads.emplace_back(updated, std::move(id));
+    std::vector<std::pair<std::uint32_t, std::string>> threads(markers.size());
+    for (std::size_t i = 0; i < markers.size(); ++i)
+        threads[i].second =
+            markers[i].substr(0, markers[i].size() - storepaths::kMarkerSuffix.size());
+
+    // One ".info" per thread is all the time goes to. A large category is
+    // read by two threads, each with its own half; the order is made after.
+    storefs::CDirectoryHandle rootDir;
+    rootDir.Open(m_root);
+    const auto readTimes = [&](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i)
+            threads[i].first = UpdatedTimeUnder(rootDir, threads[i].second);
+    };
+    if (threads.size() >= kParallelListing) {
+        const std::size_t half = threads.size() / 2;
+        std::thread helper(readTimes, half, threads.size());
+        readTimes(0, half);
+        helper.join();
+    } else {
+        readTimes(0, threads.size());
     }
     // Newest first; a stable sort keeps threads updated at the same time in
     // listing order.

@@ -175,6 +175,11 @@ bool CThreadRecord::Load(std::string_view threadId, const std::string& root) {
 }
 
 bool CThreadRecord::Refresh(const std::string& root, IStoreReporter* reporter) {
+    return Refresh(root, reporter, {});
+}
+
+bool CThreadRecord::Refresh(const std::string& root, IStoreReporter* reporter,
+                            const std::unordered_map<std::string, std::uint32_t>& knownTimes) {
     m_root = root;
     const std::string& id = m_threadId.GetText();
     if (!CBinaryId::IsWellFormedText(id))
@@ -182,6 +187,11 @@ bool CThreadRecord::Refresh(const std::string& root, IStoreReporter* reporter) {
     const std::vector<std::string> files =
         storefs::ListFiles(storepaths::ThreadDir(root, id), storepaths::kResSuffix);
     std::uint32_t latest = m_created;
+    // Loading a response also checks that the thread's ".info" opens; for a
+    // thread of thousands of responses that check is made once, and each
+    // response is only read.
+    std::string bytes;
+    const bool infoOpens = storefs::ReadFile(storepaths::InfoFile(root, id), bytes, 0);
     for (const std::string& file : files) {
         const std::string_view resId =
             std::string_view(file).substr(0, file.size() - storepaths::kResSuffix.size());
@@ -189,8 +199,22 @@ bool CThreadRecord::Refresh(const std::string& root, IStoreReporter* reporter) {
             continue;
         // Time 0 until read: a response that cannot be read moves nothing.
         CResRecord res(0);
-        if (res.Load(id, resId, root, reporter))
-            latest = std::max(latest, res.GetTime());
+        if (!infoOpens) {
+            if (res.Load(id, resId, root, reporter))
+                latest = std::max(latest, res.GetTime());
+            continue;
+        }
+        if (const auto known = knownTimes.find(std::string(resId)); known != knownTimes.end()) {
+            latest = std::max(latest, known->second);
+            continue;
+        }
+        if (!storefs::ReadFile(storepaths::ResFile(root, id, resId), bytes,
+                               CResRecord::kMaxResFileSize)) {
+            Report(reporter, strings::kResReadFailed);
+            continue;
+        }
+        res.Decode(bytes);
+        latest = std::max(latest, res.GetTime());
     }
     const std::size_t count = std::min<std::size_t>(files.size(), 0xfffe);
     if (m_held != 0 && latest != 0) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 class IStoreReporter;
 
@@ -43,6 +44,10 @@ public:
     // rewrites ".info". Responses that cannot be loaded count as held but
     // lend no time.
     bool Refresh(const std::string& root, IStoreReporter* reporter);
+    // The same, with the posting times of responses the caller has just
+    // written (by response id text): those files need not be read again.
+    bool Refresh(const std::string& root, IStoreReporter* reporter,
+                 const std::unordered_map<std::string, std::uint32_t>& knownTimes);
 
     // The ".thread" bytes of this record (texts cut to their fields).
     std::string EncodeThread() const;

@@ -4,8 +4,8 @@
 // on the fetch worker's thread; it reaches the node only through IFetchHost.
 #include "transfer/FetchThread.h"
 
-#include "base/BinaryId.h"
 #include "app/ThreadSourceTable.h"
+#include "base/BinaryId.h"
 #include "res/Strings.h"
 #include "store/ResRecord.h"
 #include "store/ThreadIndex.h"
@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -54,6 +55,10 @@ public:
 
     bool ThreadFetched() const { return m_threadFetched; }
     bool ResponsesStored() const { return m_resStored; }
+    // Posting times of the responses stored by this fetch, by id text.
+    const std::unordered_map<std::string, std::uint32_t>& StoredTimes() const {
+        return m_storedTimes;
+    }
 
 private:
     bool Open(CBlockingSocket& socket, const CSourceEntry& holder);
@@ -71,6 +76,7 @@ private:
     std::string m_root;
     bool m_threadFetched = false;
     bool m_resStored = false;
+    std::unordered_map<std::string, std::uint32_t> m_storedTimes;
 };
 
 bool CHolderFetch::Open(CBlockingSocket& socket, const CSourceEntry& holder) {
@@ -183,6 +189,7 @@ void CHolderFetch::StoreChunk(std::string_view chunk, const CIdSet& asked, std::
     if (!response.StoreFetched(m_root, chunk, &m_host))
         return;
     m_resStored = true;
+    m_storedTimes[resId.GetText()] = probe.GetTime();
     m_host.Progress(static_cast<int>(++stored), range);
 }
 
@@ -223,7 +230,7 @@ void FetchThread(const CFetchRequest& request, IFetchHost& host) {
         const std::string root = host.StoreRoot();
         CThreadRecord thread;
         if (thread.Load(request.threadId, root)) {
-            thread.Refresh(root, &host);
+            thread.Refresh(root, &host, fetch.StoredTimes());
             CThreadIndex(thread.GetCategory(), root).Add(request.threadId);
         }
     }

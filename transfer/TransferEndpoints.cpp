@@ -5,17 +5,20 @@
 // and serving it never stalls the other connections.
 #include "transfer/TransferEndpoints.h"
 
-#include "base/BinaryId.h"
 #include "app/PelmarDoc.h"
+#include "base/BinaryId.h"
 #include "protocol/ServentSocket.h"
 #include "protocol/wire/ServentRequest.h"
 #include "store/ResRecord.h"
 #include "store/StorePaths.h"
 #include "store/ThreadRecord.h"
 
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -37,13 +40,60 @@ std::string OkHeader(std::uint64_t length) {
            "\r\nContent-Type: application/octet-stream\r\n\r\n";
 }
 
+// A store file opened for serving: descriptor and size, read by offset.
+class CServedFile {
+public:
+    CServedFile() = default;
+    ~CServedFile() { Close(); }
+    CServedFile(const CServedFile&) = delete;
+    CServedFile& operator=(const CServedFile&) = delete;
+
+    // Only a regular file is served; its length is taken when it is opened.
+    bool Open(const std::string& path) {
+        do {
+            m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        } while (m_fd < 0 && errno == EINTR);
+        struct stat st;
+        if (m_fd < 0 || ::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
+            Close();
+            return false;
+        }
+        m_size = static_cast<std::uint64_t>(st.st_size);
+        return true;
+    }
+    std::uint64_t Size() const { return m_size; }
+    // Reads up to size bytes at offset; the count read (short at the end).
+    std::size_t ReadAt(std::uint64_t offset, char* buffer, std::size_t size) {
+        std::size_t done = 0;
+        while (m_fd >= 0 && done < size) {
+            const ssize_t n =
+                ::pread(m_fd, buffer + done, size - done, static_cast<off_t>(offset + done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            done += static_cast<std::size_t>(n);
+        }
+        return done;
+    }
+    void Close() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+
+private:
+    int m_fd = -1;
+    std::uint64_t m_size = 0;
+};
+
 // One file after its header, read in pieces as the connection drains. The
 // length was announced when the file was opened; should the file come up
 // short, zeros make up the rest so the reply keeps its announced framing.
 class CFileReply : public IReplyStream {
 public:
-    CFileReply(std::ifstream file, std::uint64_t length, std::string header)
-        : m_file(std::move(file)), m_left(length), m_header(std::move(header)) {}
+    CFileReply(std::unique_ptr<CServedFile> file, std::string header)
+        : m_file(std::move(file)), m_left(m_file->Size()), m_header(std::move(header)) {}
 
     bool Next(std::string& out) override {
         if (!m_header.empty()) {
@@ -54,54 +104,57 @@ public:
             m_left < kFilePiece ? static_cast<std::size_t>(m_left) : kFilePiece;
         const std::size_t start = out.size();
         out.resize(start + piece, '\0');
-        if (m_file)
-            m_file.read(out.data() + start, static_cast<std::streamsize>(piece));
+        m_file->ReadAt(m_done, out.data() + start, piece);
+        m_done += piece;
         m_left -= piece;
+        if (m_left == 0)
+            m_file->Close();
         return m_left > 0;
     }
 
 private:
-    std::ifstream m_file;
+    std::unique_ptr<CServedFile> m_file;
     std::uint64_t m_left;
+    std::uint64_t m_done = 0;
     std::string m_header;
 };
 
-// The chunks of a POST reply: one ".res" file per chunk, opened one at a
-// time, then the last chunk. Responses that are not held are left out.
+// A POST reply: its header, then one ".res" file per chunk,
+// opened one at a time, then the last chunk. Responses that are not held are
+// left out.
 class CChunkedResReply : public IReplyStream {
 public:
     CChunkedResReply(std::string root, std::string threadId, std::vector<CBinaryId> resIds)
         : m_root(std::move(root)), m_threadId(std::move(threadId)), m_resIds(std::move(resIds)) {}
 
     bool Next(std::string& out) override {
-        std::string bytes;
+        if (!m_headerSent) {
+            out += kChunkedHeader;
+            m_headerSent = true;
+        }
         while (m_next < m_resIds.size()) {
             const std::string& resId = m_resIds[m_next++].GetText();
-            if (!ReadRes(storepaths::ResFile(m_root, m_threadId, resId), bytes))
-                continue;
-            char size[32];
-            std::snprintf(size, sizeof size, "%zx\r\n", bytes.size());
-            out += size;
-            out += bytes;
-            out += "\r\n";
-            return true;
+            if (AppendChunk(storepaths::ResFile(m_root, m_threadId, resId), out))
+                return true;
         }
         out += "0\r\n\r\n";
         return false;
     }
 
 private:
-    static bool ReadRes(const std::string& path, std::string& bytes) {
-        std::ifstream file(path, std::ios::binary | std::ios::ate);
-        if (!file)
+    // The chunk of one ".res": its size line, its bytes, CR LF.
+    static bool AppendChunk(const std::string& path, std::string& out) {
+        CServedFile file;
+        if (!file.Open(path) || file.Size() > kMaxServedRes)
             return false;
-        const std::streamoff size = file.tellg();
-        if (size < 0 || static_cast<std::uint64_t>(size) > kMaxServedRes)
-            return false;
-        bytes.assign(static_cast<std::size_t>(size), '\0');
-        file.seekg(0);
-        file.read(bytes.data(), size);
-        bytes.resize(static_cast<std::size_t>(file.gcount()));
+        std::string bytes(static_cast<std::size_t>(file.Size()), '\0');
+        // A file that shrank while being read: the chunk tells the bytes there are.
+        bytes.resize(file.ReadAt(0, bytes.data(), bytes.size()));
+        char size[32];
+        std::snprintf(size, sizeof size, "%zx\r\n", bytes.size());
+        out += size;
+        out += bytes;
+        out += "\r\n";
         return true;
     }
 
@@ -109,6 +162,7 @@ private:
     std::string m_threadId;
     std::vector<CBinaryId> m_resIds;
     std::size_t m_next = 0;
+    bool m_headerSent = false;
 };
 
 } // namespace
@@ -152,15 +206,13 @@ void ServeThreadFile(CPelmarDoc& doc, CServentSocket& connection, const CServent
     const std::string& root = doc.GetThreadDir();
     const std::string path = resId.empty() ? storepaths::ThreadFile(root, threadId)
                                            : storepaths::ResFile(root, threadId, resId);
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    const std::streamoff size = file ? static_cast<std::streamoff>(file.tellg()) : -1;
-    if (size < 0) {
+    auto file = std::make_unique<CServedFile>();
+    if (!file->Open(path)) {
         connection.Send(kNotFound);
         return;
     }
-    file.seekg(0);
-    const auto length = static_cast<std::uint64_t>(size);
-    connection.SendStream(std::make_unique<CFileReply>(std::move(file), length, OkHeader(length)));
+    const std::uint64_t length = file->Size();
+    connection.SendStream(std::make_unique<CFileReply>(std::move(file), OkHeader(length)));
 }
 
 bool ServePostBody(CPelmarDoc& doc, CServentSocket& connection, const CServentRequest& request,
@@ -187,7 +239,6 @@ bool ServePostBody(CPelmarDoc& doc, CServentSocket& connection, const CServentRe
         if (!resId.IsNull())
             resIds.push_back(resId);
     }
-    connection.Send(kChunkedHeader);
     connection.SendStream(std::make_unique<CChunkedResReply>(doc.GetThreadDir(), threadId.GetText(),
                                                              std::move(resIds)));
     return true;

@@ -3,15 +3,47 @@
 #include "ui/ThreadHtmlView.h"
 
 #include "app/PelmarDoc.h"
+#include "base/BinaryId.h"
 #include "frontend/PageBuilder.h"
 #include "store/ThreadRecord.h"
 #include "ui/Cp932.h"
 #include "ui/PagePath.h"
 
+#include "store/FileSystem.h"
+#include "store/StorePaths.h"
+#include "store/StoreReporter.h"
+
+#include <QAbstractTextDocumentLayout>
 #include <QDesktopServices>
 #include <QFile>
 #include <QScrollBar>
+#include <QTextDocument>
+#include <QThread>
 #include <QUrl>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+QByteArray ReadPageFile(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// What a page built off the GUI thread brings back: the parsed document and
+// the store's messages, which are shown on the GUI thread before the page.
+struct SBackgroundPage : IStoreReporter {
+    void ReportStoreFailure(std::string_view textUtf8) override { messages.emplace_back(textUtf8); }
+    ~SBackgroundPage() override {
+        if (document)
+            document->deleteLater();
+    }
+    std::vector<std::string> messages;
+    QTextDocument* document = nullptr;
+};
+
+} // namespace
 
 CThreadHtmlView::CThreadHtmlView(CPelmarDoc& doc, QWidget* parent)
     : QTextBrowser(parent), m_doc(doc) {
@@ -26,7 +58,18 @@ void CThreadHtmlView::RenderThread() {
     const std::string& threadId = m_doc.GetCurrentThreadId();
     if (threadId.empty())
         return;
+    if (m_building) {
+        m_renderPending = true;
+        return;
+    }
     const std::string path = pagepath::CurrentPagePath(m_doc.GetApplicationDir());
+    if (CBinaryId::IsWellFormedText(threadId) &&
+        storefs::ListFiles(storepaths::ThreadDir(m_doc.GetThreadDir(), threadId),
+                           storepaths::kResSuffix)
+                .size() >= kBackgroundResponses) {
+        RenderInBackground(threadId, path);
+        return;
+    }
     // A file that could not be written is still shown: whatever it holds.
     CPageBuilder(m_doc.GetThreadDir(), &m_doc).RenderThread(threadId, path);
     ShowPageFile(path);
@@ -56,11 +99,50 @@ bool CThreadHtmlView::ScrollToEntry(const std::string& resId) {
     return true;
 }
 
+void CThreadHtmlView::RenderInBackground(const std::string& threadId, const std::string& path) {
+    m_building = true;
+    auto page = std::make_shared<SBackgroundPage>();
+    const std::string root = m_doc.GetThreadDir();
+    const QFont font = document()->defaultFont();
+    const qreal width = document()->pageSize().width();
+    QThread* gui = thread();
+    // The page is built, written, read back, parsed and laid out off the GUI
+    // thread; the document is then handed over whole.
+    QThread* builder = QThread::create([page, root, threadId, path, font, width, gui] {
+        CPageBuilder(root, page.get()).RenderThread(threadId, path);
+        const QByteArray bytes = ReadPageFile(path);
+        auto* document = new QTextDocument;
+        document->setDefaultFont(font);
+        document->setBaseUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+        document->setHtml(cp932::ToQString(std::string_view(bytes.constData(), bytes.size())));
+        // Laid out here at the view's width, so that the view has no more
+        // layout of its own to do unless its width changes.
+        document->setPageSize(QSizeF(width, -1));
+        document->documentLayout()->documentSize();
+        document->moveToThread(gui);
+        page->document = document;
+    });
+    connect(builder, &QThread::finished, builder, &QObject::deleteLater);
+    connect(builder, &QThread::finished, this, [this, page] {
+        m_building = false;
+        for (const std::string& message : page->messages)
+            m_doc.ReportStoreFailure(message);
+        if (page->document) {
+            // A document that is the view's child is the view's to delete.
+            page->document->setParent(this);
+            setDocument(page->document);
+            page->document = nullptr;
+        }
+        if (m_renderPending) {
+            m_renderPending = false;
+            RenderThread();
+        }
+    });
+    builder->start();
+}
+
 void CThreadHtmlView::ShowPageFile(const std::string& path) {
-    QFile file(QString::fromStdString(path));
-    QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly))
-        bytes = file.readAll();
+    const QByteArray bytes = ReadPageFile(path);
     // The page declares shift_jis; the conversion happens here, once, so the
     // declared charset has nothing left to do.
     document()->setBaseUrl(QUrl::fromLocalFile(QString::fromStdString(path)));

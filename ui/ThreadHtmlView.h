@@ -1,5 +1,6 @@
 // CThreadHtmlView: one tab's page, showing the current thread as rendered
-// into "current.html". GUI thread.
+// into "current.html". GUI thread; the page of a thread with thousands of
+// responses is built and parsed on a thread of its own meanwhile.
 #pragma once
 
 #include <QTextBrowser>
@@ -14,6 +15,10 @@ class CThreadHtmlView : public QTextBrowser {
 public:
     CThreadHtmlView(CPelmarDoc& doc, QWidget* parent = nullptr);
 
+    // From this many response files on, the page is built off the GUI thread
+    // and shown once it is ready, so the window never stops for it.
+    static constexpr std::size_t kBackgroundResponses = 2000;
+
     // Writes the document's current thread to the page file and shows it.
     // Without a current thread the file and the page stay as they are.
     void RenderThread();
@@ -22,10 +27,17 @@ public:
     bool ScrollToEntry(const std::string& resId);
     // What the page says for a thread that is not held here (announced only).
     static QString NotHeldNotice();
+    // A page is being built off the GUI thread.
+    bool IsBuilding() const { return m_building; }
 
 private:
     void ShowPageFile(const std::string& path);
+    void RenderInBackground(const std::string& threadId, const std::string& path);
     void OnAnchorClicked(const QUrl& link);
 
     CPelmarDoc& m_doc;
+    bool m_building = false;
+    // Asked to render while a page was being built: rendered after it, so
+    // the file ends with the page asked for last.
+    bool m_renderPending = false;
 };

@@ -1,10 +1,16 @@
 // pelmar-fetch-bench: the fetch side of the transfer benchmark. "seed" writes
 // a thread with N responses into a store for a holder to serve; "fetch" runs
 // the fetch procedure against a holder several times into an empty store and
-// prints how long each whole fetch took. Runs on its own; no event loop.
+// prints how long each whole fetch took; "floor" is the least any client
+// could do for the same bytes: it asks a plain web server (serving the
+// holder's store directory) for the id list, the ".thread" and every ".res"
+// on one kept connection, all requests written at once, and writes each file
+// once. Runs on its own; no event loop.
 //
 //   pelmar-fetch-bench seed ROOT N
 //   pelmar-fetch-bench fetch ROOT HOST PORT THREADID RUNS
+//   pelmar-fetch-bench floor ROOT HOST PORT THREADID RUNS   (ROOT: the server's copy of
+//                                                           the holder's store)
 #include "app/IdGenerator.h"
 #include "app/ThreadSourceTable.h"
 #include "store/ResRecord.h"
@@ -13,12 +19,17 @@
 #include "transfer/FetchThread.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <netinet/in.h>
 #include <string>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -84,6 +95,138 @@ private:
     CThreadSources m_sources;
 };
 
+double MedianPrint(std::vector<double> times, const char* name) {
+    std::sort(times.begin(), times.end());
+    std::printf("%s_ms_median=%.1f %s_ms_min=%.1f\n", name, times[times.size() / 2], name,
+                times.front());
+    return times[times.size() / 2];
+}
+
+// One kept HTTP/1.1 connection to the web server; replies read by their
+// Content-Length.
+class CFloorClient {
+public:
+    bool Connect(const std::string& host, int port) {
+        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        ::inet_pton(AF_INET, host.c_str(), &address.sin_addr);
+        return m_fd >= 0 &&
+               ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~CFloorClient() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool Send(const std::string& bytes) {
+        return ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+               static_cast<ssize_t>(bytes.size());
+    }
+    // The body of the next reply; false on anything but a whole 200 reply.
+    bool Body(std::string& body) {
+        std::size_t end;
+        while ((end = m_buffer.find("\r\n\r\n", m_at)) == std::string::npos)
+            if (!Fill())
+                return false;
+        const std::string head = m_buffer.substr(m_at, end - m_at);
+        const std::size_t length = head.find("Content-Length: ");
+        if (head.find(" 200 ") == std::string::npos || length == std::string::npos)
+            return false;
+        const std::size_t size = std::strtoul(head.c_str() + length + 16, nullptr, 10);
+        m_at = end + 4;
+        while (m_buffer.size() - m_at < size)
+            if (!Fill())
+                return false;
+        body.assign(m_buffer, m_at, size);
+        m_at += size;
+        return true;
+    }
+
+private:
+    bool Fill() {
+        if (m_at > 0) {
+            m_buffer.erase(0, m_at);
+            m_at = 0;
+        }
+        char piece[65536];
+        const ssize_t got = ::recv(m_fd, piece, sizeof piece, 0);
+        if (got <= 0)
+            return false;
+        m_buffer.append(piece, static_cast<std::size_t>(got));
+        return true;
+    }
+
+    int m_fd = -1;
+    std::string m_buffer;
+    std::size_t m_at = 0;
+};
+
+bool WriteWhole(const std::string& path, const std::string& bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    const bool ok = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    return ::close(fd) == 0 && ok;
+}
+
+// The floor: the id list, the ".thread" and every ".res" from the web server
+// (whose root is the holder's store), each written to its own file.
+int Floor(const std::string& holderRoot, const std::string& host, int port,
+          const std::string& threadId, int runs) {
+    const std::string dir = std::string(1, threadId[0]) + "/" + threadId + "/";
+    const std::string out = "/tmp/pelmar-floor-" + std::to_string(::getpid()) + "/";
+    // The id list the server hands out: the same bytes as a holder's list.
+    std::vector<CBinaryId> held;
+    CResRecord::ListHeld(holderRoot, threadId, held);
+    std::string ids;
+    for (const CBinaryId& id : held)
+        ids.append(reinterpret_cast<const char*>(id.GetBytes().data()), 16);
+    if (!WriteWhole(holderRoot + dir + "list", ids))
+        return 1;
+    std::vector<double> times;
+    std::size_t files = 0;
+    for (int run = 0; run < runs; ++run) {
+        std::filesystem::remove_all(out);
+        std::filesystem::create_directories(out);
+        const auto start = std::chrono::steady_clock::now();
+        CFloorClient client;
+        if (!client.Connect(host, port))
+            return 1;
+        std::string list;
+        if (!client.Send("GET /" + dir + "list HTTP/1.1\r\nHost: h\r\n\r\n") || !client.Body(list))
+            return 1;
+        std::string requests = "GET /" + dir + threadId + ".thread HTTP/1.1\r\nHost: h\r\n\r\n";
+        std::vector<std::string> names;
+        for (std::size_t at = 0; at + 16 <= list.size(); at += 16) {
+            names.push_back(
+                CBinaryId::FromBytes(reinterpret_cast<const std::uint8_t*>(list.data() + at))
+                    .GetText() +
+                ".res");
+            requests += "GET /" + dir + names.back() + " HTTP/1.1\r\nHost: h\r\n\r\n";
+        }
+        if (!client.Send(requests))
+            return 1;
+        std::filesystem::create_directories(out + dir);
+        std::string body;
+        if (!client.Body(body) || !WriteWhole(out + dir + threadId + ".thread", body))
+            return 1;
+        files = 1;
+        for (const std::string& name : names) {
+            if (!client.Body(body) || !WriteWhole(out + dir + name, body))
+                return 1;
+            ++files;
+        }
+        times.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    std::filesystem::remove_all(out);
+    std::printf("floor files=%zu\n", files);
+    MedianPrint(times, "floor");
+    return 0;
+}
+
 int Fetch(const std::string& root, const std::string& host, int port, const std::string& threadId,
           int runs) {
     CSourceEntry holder;
@@ -108,9 +251,8 @@ int Fetch(const std::string& root, const std::string& host, int port, const std:
                     bench.progress);
         times.push_back(ms);
     }
-    std::sort(times.begin(), times.end());
-    std::printf("fetch_ms_median=%.1f fetch_ms_min=%.1f connect_pause_ms=%lld\n",
-                times[times.size() / 2], times.front(),
+    MedianPrint(times, "fetch");
+    std::printf("connect_pause_ms=%lld\n",
                 static_cast<long long>(CBlockingSocket::kConnectPause.count()));
     return 0;
 }
@@ -121,9 +263,13 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 3 && args[0] == "seed")
         return Seed(args[1], std::atoi(args[2].c_str()));
+    if (args.size() == 6 && args[0] == "floor")
+        return Floor(args[1], args[2], std::atoi(args[3].c_str()), args[4],
+                     std::max(1, std::atoi(args[5].c_str())));
     if (args.size() == 6 && args[0] == "fetch")
         return Fetch(args[1], args[2], std::atoi(args[3].c_str()), args[4],
                      std::max(1, std::atoi(args[5].c_str())));
-    std::fprintf(stderr, "usage: %s seed ROOT N | fetch ROOT HOST PORT THREADID RUNS\n", argv[0]);
+    std::fprintf(stderr, "usage: %s seed ROOT N | fetch|floor ROOT HOST PORT THREADID RUNS\n",
+                 argv[0]);
     return 2;
 }

@@ -193,3 +193,24 @@ TEST_F(ThreadIndexTest, IllFormedThreadIdTouchesNothing) {
     EXPECT_FALSE(Index().Add(""));
     EXPECT_FALSE(storefs::Exists(Dir()));
 }
+
+TEST_F(ThreadIndexTest, LargeCategoryListsNewestFirstWithTiesInListingOrder) {
+    // Enough threads for the listing to be read by two threads; times repeat
+    // every 7 threads, so ties straddle the halves.
+    const unsigned count = 2100;
+    ASSERT_TRUE(storefs::MakeDirectories(Dir()));
+    for (unsigned i = 1; i <= count; ++i) {
+        WriteInfo(IdText(i), 1, 1, 1000 + i % 7);
+        ASSERT_TRUE(storefs::CreateEmptyFile(Marker(IdText(i))));
+    }
+    Ids expected;
+    for (std::uint32_t time = 1006; time >= 1000; --time)
+        for (const std::string& marker : storefs::ListFiles(Dir(), ".id")) {
+            const auto n = std::stoul(marker.substr(24, 8), nullptr, 16);
+            if (1000 + n % 7 == time)
+                expected.push_back(marker.substr(0, 32));
+        }
+    Ids listed;
+    EXPECT_EQ(Index().List(listed), count);
+    EXPECT_EQ(listed, expected);
+}
