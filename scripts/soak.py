@@ -200,7 +200,7 @@ def main():
     seconds = max(seconds, 30)
     start = time.monotonic()
     deadline = start + seconds - 3  # room to stop everything
-    churn_end = start + seconds * 0.62
+    churn_end = start + seconds * 0.5
     refresh_end = start + seconds * 0.85
     work = tempfile.mkdtemp(prefix="pelmar-soak-")
     if len(sys.argv) > 3:
@@ -277,13 +277,15 @@ def main():
             node.check_alive()
             if not node.up():
                 node.start()
-        time.sleep(min(4.0, max(0.0, refresh_end - time.monotonic() - 2)))
+        # Fetches started during the churn end first: a node runs one at a
+        # time and drops the fetches asked for meanwhile.
+        time.sleep(min(8.0, max(0.0, refresh_end - time.monotonic() - 7)))
 
         # Refresh: one more response into a few threads, one at a time, so
         # each cache servent that relays it fetches the whole thread.
         refreshed = []
         for tid in reversed(threads):
-            if time.monotonic() + 4.5 > refresh_end:
+            if time.monotonic() + 6.5 > refresh_end:
                 break
             got = writer.post_response(tid, b"refresh " + text(len(posts)))
             if got:
@@ -291,7 +293,7 @@ def main():
                 refreshed.append(tid)
             # A node runs one fetch at a time and drops the others, so the
             # next refresh waits until the fetches it started are through.
-            time.sleep(4.0)
+            time.sleep(6.0)
         update_ids = writer.last_update_ids()
         time.sleep(max(0.0, min(3.0, deadline - time.monotonic() - 6)))
 
