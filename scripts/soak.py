@@ -177,6 +177,11 @@ class Writer:
                 found[line.split(b"TID=")[1].strip().decode()] = msgid
         return found
 
+    def rejoin(self):
+        """Joins the overlay again through the reflector: a writer whose
+        neighbours were all killed would otherwise announce to nobody."""
+        self._ask(b"connect\t" + ENTRY.encode())
+
     def up(self):
         return self.proc.poll() is None
 
@@ -234,6 +239,7 @@ def main():
 
         # Churn: post all the time, kill a node every couple of seconds.
         next_kill = time.monotonic() + 1.0
+        next_rejoin = time.monotonic() + 10.0
         n = 0
         while time.monotonic() < churn_end:
             n += 1
@@ -258,6 +264,9 @@ def main():
                 if now >= when:
                     node.start()
                     restarts.remove((when, node))
+            if now >= next_rejoin:
+                writer.rejoin()
+                next_rejoin = now + 10.0
             if now >= next_kill:
                 # Cache servents half the time: one is likely fetching the post
                 # just announced.
@@ -280,6 +289,7 @@ def main():
         # Fetches started during the churn end first: a node runs one at a
         # time and drops the fetches asked for meanwhile.
         time.sleep(min(8.0, max(0.0, refresh_end - time.monotonic() - 7)))
+        writer.rejoin()
 
         # Refresh: one more response into a few threads, one at a time, so
         # each cache servent that relays it fetches the whole thread.
@@ -365,6 +375,8 @@ def main():
         cache_nodes = [x for x in nodes if x.cache]
         covered = sum(1 for node in cache_nodes for rel in reference
                       if os.path.exists(os.path.join(node.dir, "thread", rel)))
+        if refreshed and owed == 0:
+            failures.append("no cache servent relayed a refreshed update")
         if visible_temps:
             failures.append("%d index.temp left" % visible_temps)
         if growth_fd > 64:
