@@ -207,10 +207,11 @@ def main():
     deadline = start + seconds - 3  # room to stop everything
     churn_end = start + seconds * 0.5
     refresh_end = start + seconds * 0.85
-    work = tempfile.mkdtemp(prefix="pelmar-soak-")
     if len(sys.argv) > 3:
         work = os.path.abspath(sys.argv[3])
         os.makedirs(work, exist_ok=True)
+    else:
+        work = tempfile.mkdtemp(prefix="pelmar-soak-")
     random.seed(os.getpid())
 
     pelmard = os.path.join(build, "daemon", "pelmard")
