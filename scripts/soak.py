@@ -177,6 +177,11 @@ class Writer:
                 found[line.split(b"TID=")[1].strip().decode()] = msgid
         return found
 
+    def rejoin(self):
+        """Joins the overlay again through the reflector: a writer whose
+        neighbours were all killed would otherwise announce to nobody."""
+        self._ask(b"connect\t" + ENTRY.encode())
+
     def up(self):
         return self.proc.poll() is None
 
@@ -200,12 +205,13 @@ def main():
     seconds = max(seconds, 30)
     start = time.monotonic()
     deadline = start + seconds - 3  # room to stop everything
-    churn_end = start + seconds * 0.62
+    churn_end = start + seconds * 0.5
     refresh_end = start + seconds * 0.85
-    work = tempfile.mkdtemp(prefix="pelmar-soak-")
     if len(sys.argv) > 3:
         work = os.path.abspath(sys.argv[3])
         os.makedirs(work, exist_ok=True)
+    else:
+        work = tempfile.mkdtemp(prefix="pelmar-soak-")
     random.seed(os.getpid())
 
     pelmard = os.path.join(build, "daemon", "pelmard")
@@ -234,6 +240,7 @@ def main():
 
         # Churn: post all the time, kill a node every couple of seconds.
         next_kill = time.monotonic() + 1.0
+        next_rejoin = time.monotonic() + 10.0
         n = 0
         while time.monotonic() < churn_end:
             n += 1
@@ -258,6 +265,9 @@ def main():
                 if now >= when:
                     node.start()
                     restarts.remove((when, node))
+            if now >= next_rejoin:
+                writer.rejoin()
+                next_rejoin = now + 10.0
             if now >= next_kill:
                 # Cache servents half the time: one is likely fetching the post
                 # just announced.
@@ -277,13 +287,16 @@ def main():
             node.check_alive()
             if not node.up():
                 node.start()
-        time.sleep(min(4.0, max(0.0, refresh_end - time.monotonic() - 2)))
+        # Fetches started during the churn end first: a node runs one at a
+        # time and drops the fetches asked for meanwhile.
+        time.sleep(min(8.0, max(0.0, refresh_end - time.monotonic() - 7)))
+        writer.rejoin()
 
         # Refresh: one more response into a few threads, one at a time, so
         # each cache servent that relays it fetches the whole thread.
         refreshed = []
         for tid in reversed(threads):
-            if time.monotonic() + 4.5 > refresh_end:
+            if time.monotonic() + 6.5 > refresh_end:
                 break
             got = writer.post_response(tid, b"refresh " + text(len(posts)))
             if got:
@@ -291,7 +304,7 @@ def main():
                 refreshed.append(tid)
             # A node runs one fetch at a time and drops the others, so the
             # next refresh waits until the fetches it started are through.
-            time.sleep(4.0)
+            time.sleep(6.0)
         update_ids = writer.last_update_ids()
         time.sleep(max(0.0, min(3.0, deadline - time.monotonic() - 6)))
 
@@ -363,6 +376,8 @@ def main():
         cache_nodes = [x for x in nodes if x.cache]
         covered = sum(1 for node in cache_nodes for rel in reference
                       if os.path.exists(os.path.join(node.dir, "thread", rel)))
+        if refreshed and owed == 0:
+            failures.append("no cache servent relayed a refreshed update")
         if visible_temps:
             failures.append("%d index.temp left" % visible_temps)
         if growth_fd > 64:

@@ -11,16 +11,20 @@
 
 namespace fuzz {
 
-inline void Check(bool condition) {
-    if (!condition)
-        std::abort();
+// Stops the run, naming the line of the check that failed.
+inline void Check(bool condition, const char* file = __builtin_FILE(),
+                  int line = __builtin_LINE()) {
+    if (condition)
+        return;
+    std::fprintf(stderr, "check failed at %s:%d\n", file, line);
+    std::abort();
 }
 
 inline std::string_view Text(const std::uint8_t* data, std::size_t size) {
     return {reinterpret_cast<const char*>(data), size};
 }
 
-// A directory under /tmp for this process, removed when it ends.
+// A scratch directory for this process, removed when it ends.
 class CScratch {
 public:
     static CScratch& Get() {
@@ -40,9 +44,14 @@ public:
     }
 
 private:
+    // In memory when the machine offers it: a file rewritten on a disk's file
+    // system at every run is flushed by it now and then, which costs far more
+    // than the parsing.
     CScratch() {
-        char pattern[] = "/tmp/pelmar-fuzz-XXXXXX";
-        Check(::mkdtemp(pattern) != nullptr);
+        std::string pattern = std::filesystem::is_directory("/dev/shm")
+                                  ? "/dev/shm/pelmar-fuzz-XXXXXX"
+                                  : "/tmp/pelmar-fuzz-XXXXXX";
+        Check(::mkdtemp(pattern.data()) != nullptr);
         m_dir = pattern;
     }
     ~CScratch() {

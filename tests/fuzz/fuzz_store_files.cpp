@@ -4,6 +4,7 @@
 // and files the thread again, as it would at any time.
 #include "FuzzSupport.h"
 
+#include "store/EscapedName.h"
 #include "store/FileSystem.h"
 #include "store/ResRecord.h"
 #include "store/StorePaths.h"
@@ -37,7 +38,7 @@ std::vector<std::string_view> Parts(std::string_view bytes) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string root = fuzz::CScratch::Get().Dir() + "/thread/";
     const auto parts = Parts(fuzz::Text(data, size));
-    const std::string escaped = "fuzz";
+    static const std::string escaped = CEscapedName(std::string(kCategory)).GetText();
     storefs::MakeDirectories(storepaths::ThreadDir(root, kThread));
     storefs::MakeDirectories(storepaths::CategoryDir(root, escaped));
     storefs::WriteFileAtomically(storepaths::ThreadFile(root, kThread), parts[0]);

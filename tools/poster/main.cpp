@@ -5,6 +5,7 @@
 // Commands, one a line, fields separated by tabs:
 //   thread<TAB>category<TAB>title<TAB>body   -> "thread ID MD5" (MD5 of ".thread")
 //   res<TAB>threadid<TAB>body                -> "res THREADID RESID MD5" (of ".res")
+//   connect<TAB>entry                        -> "connected N" (established connections)
 // anything that fails answers "error ...". End of input ends the node.
 #include "app/FrontEndStartup.h"
 #include "app/PelmarDoc.h"
@@ -153,6 +154,12 @@ int main(int argc, char** argv) {
                 answer = PostThread(doc, ui, fields);
             else if (fields[0] == "res")
                 answer = PostResponse(doc, ui, fields);
+            else if (fields[0] == "connect" && fields.size() == 2) {
+                // Joins again when its neighbours have gone (the node itself
+                // only asks the reflector every 30 minutes).
+                doc.ConnectToEntry(fields[1]);
+                answer = "connected " + std::to_string(doc.CountEstablished());
+            }
             std::printf("%s\n", answer.c_str());
             std::fflush(stdout);
         }
