@@ -8,6 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string_view>
+
+// A build without the desktop (the sanitized one) checks the other programs.
+#ifndef PELMAR_PATH
+#define PELMAR_PATH ""
+#endif
 
 namespace {
 struct ProgramRun {
@@ -53,6 +59,8 @@ TEST(CommandLineTest, HelpAndVersionAnswerAndUnknownOptionsAndUnreadableCategori
         {PELMARD_PATH, {"--address", "127.0.0.212"}, 0, "", "カテゴリのオープンに失敗しました。"},
     };
     for (const auto& c : cases) {
+        if (std::string_view(c.path).empty())
+            continue;
         const ProgramRun run = RunProgram(c.path, c.arguments, dir.Path());
         const std::string what = std::string(c.path) + " " + c.arguments.join(' ').toStdString();
         EXPECT_EQ(run.status, c.status) << what;
