@@ -7,6 +7,7 @@
 //   pelmar-page-show-bench [RESPONSES]   (default 30000, about 18 MB of page)
 #include "app/IdGenerator.h"
 #include "app/PelmarDoc.h"
+#include "app/SilentUi.h"
 #include "frontend/PageBuilder.h"
 #include "store/ResRecord.h"
 #include "store/ThreadRecord.h"
@@ -25,23 +26,6 @@
 #include <string>
 
 namespace {
-
-class CNullUi : public IPelmarUi {
-public:
-    void ShowMessage(std::string_view, MessageIcon) override {}
-    bool AskYesNo(std::string_view) override { return false; }
-    bool ChooseEntryPoint(std::string&) override { return false; }
-    bool ComposeThread(CThreadDraft&) override { return false; }
-    bool ComposeResponse(CResponseDraft&) override { return false; }
-    void RefreshThreadList() override {}
-    void UpdateThreadRow(const CThreadSummary&) override {}
-    void ShowCurrentThread(std::string_view) override {}
-    void OpenThreadInNewTab(std::string_view) override {}
-    void SetStatusOpen(int) override {}
-    void SetStatusNeighbours(const std::array<std::string, 4>&) override {}
-    void SetProgress(int) override {}
-    void StartReflectTimer() override {}
-};
 
 CBinaryId NewId() {
     return CBinaryId::FromText(CIdGenerator().GetText());
@@ -118,7 +102,7 @@ int main(int argc, char** argv) {
     const std::string root = dir + "thread/";
     const std::string threadId = Seed(root, responses);
 
-    CNullUi ui;
+    CSilentUi ui;
     CPelmarDoc::Options options;
     options.iniPath = dir + "pelmar.ini";
     options.applicationDir = dir;

@@ -3,6 +3,7 @@
 // loop; a client thread times the requests with blocking POSIX sockets.
 // Prints the latencies (goal: under 50 ms each).
 #include "app/PelmarDoc.h"
+#include "app/SilentUi.h"
 #include "app/UiFanOut.h"
 #include "base/BinaryId.h"
 #include "store/ResRecord.h"
@@ -27,23 +28,6 @@
 #include <vector>
 
 namespace {
-
-class CQuietUi : public IPelmarUi {
-public:
-    void ShowMessage(std::string_view, MessageIcon) override {}
-    bool AskYesNo(std::string_view) override { return false; }
-    bool ChooseEntryPoint(std::string&) override { return false; }
-    bool ComposeThread(CThreadDraft&) override { return false; }
-    bool ComposeResponse(CResponseDraft&) override { return false; }
-    void RefreshThreadList() override {}
-    void UpdateThreadRow(const CThreadSummary&) override {}
-    void ShowCurrentThread(std::string_view) override {}
-    void OpenThreadInNewTab(std::string_view) override {}
-    void SetStatusOpen(int) override {}
-    void SetStatusNeighbours(const std::array<std::string, 4>&) override {}
-    void SetProgress(int) override {}
-    void StartReflectTimer() override {}
-};
 
 std::string Id(int serial) {
     char text[33];
@@ -91,7 +75,7 @@ int main(int argc, char** argv) {
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
 
-    CQuietUi ui;
+    CSilentUi ui;
     CUiFanOut fanOut(ui);
     CPelmarDoc::Options options;
     options.iniPath = dir + "bench.ini";

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "SampleThreads.h"
-#include "app/PelmarUi.h"
+#include "app/SilentUi.h"
 
 #include <cstdint>
 #include <optional>
@@ -13,7 +13,7 @@
 
 class CPelmarDoc;
 
-class CPoster : public IPelmarUi {
+class CPoster : public CSilentUi {
 public:
     void SetDocument(CPelmarDoc* doc) { m_doc = doc; }
 
@@ -23,18 +23,8 @@ public:
     std::string Post(const CSampleThread& sample, std::uint32_t now);
 
     void ShowMessage(std::string_view textUtf8, MessageIcon icon) override;
-    bool AskYesNo(std::string_view) override { return false; }
-    bool ChooseEntryPoint(std::string&) override { return false; }
     bool ComposeThread(CThreadDraft& draft) override;
     bool ComposeResponse(CResponseDraft& draft) override;
-    void RefreshThreadList() override {}
-    void UpdateThreadRow(const CThreadSummary&) override {}
-    void ShowCurrentThread(std::string_view) override {}
-    void OpenThreadInNewTab(std::string_view) override {}
-    void SetStatusOpen(int) override {}
-    void SetStatusNeighbours(const std::array<std::string, 4>&) override {}
-    void SetProgress(int) override {}
-    void StartReflectTimer() override {}
 
 private:
     CPelmarDoc* m_doc = nullptr;
