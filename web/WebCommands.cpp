@@ -27,6 +27,20 @@ bool ReadObject(const QHttpServerRequest& request, QJsonObject& object, QString&
     return webjson::ParseObject(request.body(), object, reason);
 }
 
+// The texts a thread and a response share, within the dialogs' byte limits.
+template <typename Draft>
+bool TakePostTexts(const QJsonObject& object, Draft& draft, QString& reason) {
+    const CFieldCheck fields[] = {{"title", webjson::kTitleLimit, false},
+                                  {"name", webjson::kNameLimit, false},
+                                  {"mail", webjson::kMailLimit, false},
+                                  {"body", webjson::kBodyLimit, true}};
+    std::string* targets[] = {&draft.title, &draft.name, &draft.mail, &draft.body};
+    for (std::size_t i = 0; i < std::size(fields); ++i)
+        if (!webjson::TakeField(object, fields[i], *targets[i], reason))
+            return false;
+    return true;
+}
+
 } // namespace
 
 void CWebInterface::SelectCategoryBytes(const std::string& category) {
@@ -87,14 +101,8 @@ CWebInterface::Response CWebInterface::PostThread(const QHttpServerRequest& requ
         draft.category != m_doc.GetCurrentCategory())
         return Error(Status::BadRequest,
                      QString::fromUtf8(strings::kTooLong).arg(webjson::kCategoryLimit));
-    const CFieldCheck fields[] = {{"title", webjson::kTitleLimit, false},
-                                  {"name", webjson::kNameLimit, false},
-                                  {"mail", webjson::kMailLimit, false},
-                                  {"body", webjson::kBodyLimit, true}};
-    std::string* targets[] = {&draft.title, &draft.name, &draft.mail, &draft.body};
-    for (std::size_t i = 0; i < std::size(fields); ++i)
-        if (!webjson::TakeField(object, fields[i], *targets[i], reason))
-            return Error(Status::BadRequest, reason);
+    if (!TakePostTexts(object, draft, reason))
+        return Error(Status::BadRequest, reason);
 
     const std::string id = m_doc.PostThread(draft);
     if (id.empty())
@@ -110,14 +118,8 @@ CWebInterface::Response CWebInterface::PostResponse(const QString& id,
     if (!webjson::ParseObject(request.body(), object, reason))
         return Error(Status::BadRequest, reason);
     CResponseDraft draft;
-    const CFieldCheck fields[] = {{"title", webjson::kTitleLimit, false},
-                                  {"name", webjson::kNameLimit, false},
-                                  {"mail", webjson::kMailLimit, false},
-                                  {"body", webjson::kBodyLimit, true}};
-    std::string* targets[] = {&draft.title, &draft.name, &draft.mail, &draft.body};
-    for (std::size_t i = 0; i < std::size(fields); ++i)
-        if (!webjson::TakeField(object, fields[i], *targets[i], reason))
-            return Error(Status::BadRequest, reason);
+    if (!TakePostTexts(object, draft, reason))
+        return Error(Status::BadRequest, reason);
     const std::string threadId = id.toStdString();
     if (!webjson::IsId(id) || !m_doc.CanRespondTo(threadId))
         return Error(Status::NotFound, QString::fromUtf8(strings::kNoThreadData));
