@@ -10,6 +10,10 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <limits>
+#include <optional>
+#include <string>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +26,39 @@ int OpenRetrying(const char* path, int flags, mode_t mode) {
         fd = ::open(path, flags | O_CLOEXEC, mode);
     } while (fd < 0 && errno == EINTR);
     return fd;
+}
+
+// The pid in a temporary name ("<name>.tmp<pid>-<serial>") when name is one.
+std::optional<pid_t> TemporaryNameOwner(std::string_view name) {
+    const std::size_t mark = name.rfind(".tmp");
+    if (mark == std::string_view::npos)
+        return std::nullopt;
+    std::string_view rest = name.substr(mark + 4);
+    const std::size_t dash = rest.find('-');
+    const auto digits = [](std::string_view text) {
+        return !text.empty() && text.size() <= 10 &&
+               std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (dash == std::string_view::npos || !digits(rest.substr(0, dash)) ||
+        !digits(rest.substr(dash + 1)))
+        return std::nullopt;
+    const long long pid = std::stoll(std::string(rest.substr(0, dash)));
+    if (pid <= 0 || pid > std::numeric_limits<pid_t>::max())
+        return std::nullopt;
+    return static_cast<pid_t>(pid);
+}
+
+// A temporary file whose writer was killed before its rename is never
+// renamed or removed by anyone else; a listing that meets one removes it.
+// A writer that is still alive (this process's other thread among them)
+// keeps its file.
+void RemoveIfOrphanedTemporary(int dirFd, std::string_view name) {
+    const auto owner = TemporaryNameOwner(name);
+    if (!owner || *owner == ::getpid())
+        return;
+    if (::kill(*owner, 0) == 0 || errno != ESRCH)
+        return;
+    ::unlinkat(dirFd, std::string(name).c_str(), 0);
 }
 
 bool WriteFully(int fd, std::size_t offset, std::string_view data) {
@@ -189,8 +226,10 @@ std::vector<std::string> ListFiles(const std::string& dir, std::string_view suff
     while (const dirent* entry = ::readdir(stream)) {
         const std::string_view name(entry->d_name);
         if (name.size() < suffix.size() ||
-            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+            RemoveIfOrphanedTemporary(::dirfd(stream), name);
             continue;
+        }
         bool regular = entry->d_type == DT_REG;
         if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
             struct stat st;

@@ -42,7 +42,8 @@ bool RemoveFile(const std::string& path);
 // Replaces to with from in one step (rename(2)).
 bool RenameOver(const std::string& from, const std::string& to);
 // Names of the regular files in dir that end with suffix, in the order the
-// directory yields them. Empty when dir cannot be read.
+// directory yields them. Empty when dir cannot be read. Removes on the way the
+// temporary files of writers that no longer run.
 std::vector<std::string> ListFiles(const std::string& dir, std::string_view suffix);
 // Names of the sub-directories of dir.
 std::vector<std::string> ListDirectories(const std::string& dir);

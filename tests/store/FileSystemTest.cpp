@@ -2,6 +2,8 @@
 #include "TempDir.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace storetest;
@@ -22,4 +24,25 @@ TEST_F(FileSystemTest, ListingBySuffixTakesFilesAndLinksToFilesOnly) {
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"a.res", "link.res"}));
     EXPECT_TRUE(storefs::ListFiles(dir + "/none", ".res").empty());
+}
+
+TEST_F(FileSystemTest, ListingRemovesTemporaryFilesOfWritersThatNoLongerRun) {
+    const std::string dir = root + "orphans";
+    ASSERT_TRUE(storefs::MakeDirectories(dir));
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    const std::string dead = std::to_string(child), alive = std::to_string(::getpid());
+    const std::string names[] = {"a.res.tmp" + dead + "-3",   "a.thread.tmp" + dead + "-0",
+                                 "b.res.tmp" + alive + "-1",  "c.res.tmp" + dead,
+                                 "d.res.tmpx" + dead + "-1", "e.res"};
+    for (const std::string& name : names)
+        WriteAll(dir + "/" + name, "x");
+    EXPECT_EQ(storefs::ListFiles(dir, ".res"), std::vector<std::string>{"e.res"});
+    for (const std::string& name : names) {
+        const bool orphan = name.find(".tmp" + dead + "-") != std::string::npos;
+        EXPECT_EQ(std::filesystem::exists(dir + "/" + name), !orphan) << name;
+    }
 }
