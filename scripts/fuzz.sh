@@ -5,6 +5,8 @@
 #   scripts/fuzz.sh [SECONDS] [BUILD_DIR]
 #   scripts/fuzz.sh --seeds [BUILD_DIR]     rewrites the committed seeds
 # SECONDS per target (default 30); BUILD_DIR default: build-fuzz at the root.
+# PELMAR_FUZZ_TARGETS="fuzz_a fuzz_b" runs just those targets;
+# PELMAR_FUZZ_RUNS=N ends each target after N executions if that comes first.
 # Corpora are kept in BUILD_DIR/corpus, crash inputs in BUILD_DIR/crashes.
 # Ends with one line per target (executions, and whether it found anything)
 # and a non-zero status when any target failed.
@@ -24,6 +26,7 @@ seconds=${1:-30}
 build=${2:-$root/build-fuzz}
 targets="fuzz_messages fuzz_request fuzz_fetch_reply fuzz_reflector_reply fuzz_category_file
 fuzz_entrypoint_file fuzz_ini_file fuzz_store_records fuzz_store_files fuzz_shiftjis"
+targets=${PELMAR_FUZZ_TARGETS:-$targets}
 
 launcher=""
 command -v ccache >/dev/null && launcher=-DCMAKE_CXX_COMPILER_LAUNCHER=ccache
@@ -46,6 +49,7 @@ for target in $targets; do
     mkdir -p "$corpus" "$crashes"
     set -- -max_total_time="$seconds" -max_len=20000 -timeout=10 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$crashes"
+    [ -n "${PELMAR_FUZZ_RUNS:-}" ] && set -- "$@" -runs="$PELMAR_FUZZ_RUNS"
     dict=$root/tests/fuzz/${target#fuzz_}.dict
     [ -f "$dict" ] && set -- "$@" -dict="$dict"
     echo "== $target: $seconds s"

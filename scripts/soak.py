@@ -12,6 +12,8 @@ Run through scripts/soak.sh, which builds what it needs. Standard library only.
 """
 
 import hashlib
+import http.client
+import json
 import os
 import random
 import select
@@ -30,6 +32,8 @@ REFLECTOR = BLOCK + "40"
 REFLECTOR_PORT = 16340
 WRITER = BLOCK + "33"
 PORT = 16341
+WEB_PORT = 16342
+NODE_WEB_PORT = 6341  # where pelmard serves its web interface by default
 CATEGORY = b"soak"
 ENTRY = "http://%s:%d/reflect" % (REFLECTOR, REFLECTOR_PORT)
 
@@ -44,6 +48,23 @@ def read_file(path):
             return f.read()
     except OSError:
         return None
+
+
+def api(address, port, token, method, path, fields=None):
+    """The JSON answer of a node's web interface to a call, when it is 2xx."""
+    body = None if fields is None else json.dumps(fields).encode()
+    headers = {"Authorization": b"Bearer " + (token or b""),
+               "Content-Type": "application/json"}
+    conn = http.client.HTTPConnection(address, port, timeout=10)
+    try:
+        conn.request(method, path, body, headers)
+        reply = conn.getresponse()
+        data = reply.read()
+        return json.loads(data or b"{}") if 200 <= reply.status < 300 else None
+    except (OSError, ValueError, http.client.HTTPException):
+        return None
+    finally:
+        conn.close()
 
 
 def proc_counts(pid):
@@ -109,6 +130,13 @@ class Node:
     def log(self):
         return read_file(os.path.join(self.dir, "pelmar.log")) or b""
 
+    def fetching(self):
+        """Whether its fetch runs, asked of its web interface (on by default);
+        None when it does not answer."""
+        token = (read_file(os.path.join(self.dir, "webtoken")) or b"").strip()
+        status = api(self.address, NODE_WEB_PORT, token, "GET", "/api/status")
+        return None if status is None else bool(status.get("fetch", {}).get("running"))
+
     def store_files(self):
         """Relative paths of every file under thread/, and the temporary names."""
         root = os.path.join(self.dir, "thread")
@@ -124,49 +152,56 @@ class Node:
 
 
 class Writer:
-    """The node that writes every post. Posting is this one class: it drives
-    pelmar-poster, the node's own posting commands behind standard input."""
+    """The node that writes every post: a pelmard whose web interface takes
+    the posts, as a person's browser would send them."""
 
-    def __init__(self, work, poster):
+    def __init__(self, work, pelmard):
         self.dir = os.path.join(work, "writer")
         os.makedirs(self.dir)
         with open(os.path.join(self.dir, "pelmar.ini"), "w") as f:
             f.write("[Network]\nPort=%d\n[Servent]\nCacheMode=Disable\n" % PORT)
+        with open(os.path.join(self.dir, "category.dat"), "wb") as f:
+            f.write(CATEGORY + b"\r\n")
         err = open(os.path.join(self.dir, "stderr.txt"), "ab")
         self.proc = subprocess.Popen(
-            [poster, "--ini", "pelmar.ini", "--address", WRITER, "--log", "--connect", ENTRY],
-            cwd=self.dir, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=err)
+            [pelmard, "--ini", "pelmar.ini", "--address", WRITER, "--log", "--connect", ENTRY,
+             "--web", "%s:%d" % (WRITER, WEB_PORT)],
+            cwd=self.dir, stdin=subprocess.DEVNULL, stdout=err, stderr=err)
         err.close()
-        self.pending = b""
+        self.token = None
+        end = time.monotonic() + 10
+        while self.token is None and time.monotonic() < end:
+            time.sleep(0.1)
+            token = read_file(os.path.join(self.dir, "webtoken"))
+            if token and self._call("GET", "/api/status", None, token.strip()):
+                self.token = token.strip()
 
-    def _ask(self, line, timeout=10.0):
-        self.proc.stdin.write(line + b"\n")
-        self.proc.stdin.flush()
-        end = time.monotonic() + timeout
-        while b"\n" not in self.pending:
-            left = end - time.monotonic()
-            if left <= 0 or not select.select([self.proc.stdout], [], [], left)[0]:
-                return None
-            chunk = os.read(self.proc.stdout.fileno(), 4096)
-            if not chunk:
-                return None
-            self.pending += chunk
-        answer, self.pending = self.pending.split(b"\n", 1)
-        return answer.decode("ascii", "replace").split()
+    def _call(self, method, path, fields, token=None):
+        return api(WRITER, WEB_PORT, token or self.token, method, path, fields)
+
+    def _stored(self, rel, body):
+        """md5 of the file the post was stored as, when it holds the body."""
+        data = read_file(os.path.join(self.dir, "thread", rel))
+        return md5(data) if data and body in data else None
 
     def post_thread(self, title, body):
         """(thread id, md5 of its ".thread") or None."""
-        words = self._ask(b"thread\t" + CATEGORY + b"\t" + title + b"\t" + body)
-        if words and words[0] == "thread" and len(words) == 3:
-            return words[1], words[2]
-        return None
+        got = self._call("POST", "/api/threads",
+                         {"category": CATEGORY.decode(), "title": title.decode("cp932"),
+                          "name": "soak", "mail": "", "body": body.decode("cp932")})
+        if not got or "id" not in got:
+            return None
+        digest = self._stored(rel_thread(got["id"]), body)
+        return (got["id"], digest) if digest else None
 
     def post_response(self, thread_id, body):
         """(response id, md5 of its ".res") or None."""
-        words = self._ask(b"res\t" + thread_id.encode() + b"\t" + body)
-        if words and words[0] == "res" and len(words) == 4:
-            return words[2], words[3]
-        return None
+        got = self._call("POST", "/api/threads/%s/responses" % thread_id,
+                         {"name": "soak", "mail": "", "body": body.decode("cp932")})
+        if not got or "id" not in got:
+            return None
+        digest = self._stored(rel_res(thread_id, got["id"]), body)
+        return (got["id"], digest) if digest else None
 
     def last_update_ids(self):
         """Thread id -> message id of the newest update this node sent for it."""
@@ -180,10 +215,20 @@ class Writer:
     def rejoin(self):
         """Joins the overlay again through the reflector: a writer whose
         neighbours were all killed would otherwise announce to nobody."""
-        self._ask(b"connect\t" + ENTRY.encode())
+        self._call("POST", "/api/connect", {"entry": ENTRY})
 
     def up(self):
         return self.proc.poll() is None
+
+
+def wait_idle(caches, until):
+    """Waits until no cache servent that is up runs a fetch, or until the
+    time given; returns those still fetching (or not answering) then."""
+    while True:
+        busy = {x for x in caches if x.up() and x.fetching() is not False}
+        if not busy or time.monotonic() >= until:
+            return busy
+        time.sleep(0.2)
 
 
 def rel_thread(thread_id):
@@ -216,7 +261,6 @@ def main():
 
     pelmard = os.path.join(build, "daemon", "pelmard")
     reflector_bin = os.path.join(build, "tools", "pelmar-reflector")
-    poster = os.path.join(build, "tools", "pelmar-poster")
     nodes = [Node(work, i, i % CACHE_EVERY == 1, pelmard) for i in range(1, NODES + 1)]
     refl_out = open(os.path.join(work, "reflector.txt"), "ab")
     reflector = subprocess.Popen([reflector_bin, "--address", REFLECTOR, "--port",
@@ -227,13 +271,15 @@ def main():
     kills = 0
     restarts = []  # (when, node)
     failures = []
+    busy_at = {}
+    unreached = 0
     summary = "aborted"
     try:
         time.sleep(0.5)
         for node in nodes:
             node.start()
             time.sleep(0.08)
-        writer = Writer(work, poster)
+        writer = Writer(work, pelmard)
         time.sleep(3.0)
         for node in nodes:
             node.baseline = proc_counts(node.proc.pid)
@@ -293,18 +339,23 @@ def main():
         writer.rejoin()
 
         # Refresh: one more response into a few threads, one at a time, so
-        # each cache servent that relays it fetches the whole thread.
-        refreshed = []
+        # each cache servent that relays it fetches the whole thread. A node
+        # runs one fetch at a time and ignores updates meanwhile, so each
+        # refresh waits until the cache servents are idle, and a cache servent
+        # still busy when it is posted is not counted for that thread.
+        refreshed = []  # busy_at: thread id -> cache servents fetching then
+        caches = [x for x in nodes if x.cache]
         for tid in reversed(threads):
             if time.monotonic() + 6.5 > refresh_end:
                 break
+            busy = wait_idle(caches, min(time.monotonic() + 5.0, refresh_end - 6.0))
             got = writer.post_response(tid, b"refresh " + text(len(posts)))
             if got:
                 posts.append(("res", tid, got[0], got[1], "refresh"))
                 refreshed.append(tid)
-            # A node runs one fetch at a time and drops the others, so the
-            # next refresh waits until the fetches it started are through.
-            time.sleep(6.0)
+                busy_at[tid] = busy
+            time.sleep(1.0)  # the update spreads and the fetches start
+            wait_idle(caches, min(time.monotonic() + 8.0, refresh_end - 3.0))
         update_ids = writer.last_update_ids()
         time.sleep(max(0.0, min(3.0, deadline - time.monotonic() - 6)))
 
@@ -348,15 +399,30 @@ def main():
         # Every refreshed post, at every cache servent that is up and relayed
         # its update since it last started.
         owed = held = 0
+        # A cache servent finds the holders of a thread by a query, which
+        # reaches only five connections away; it is owed the whole thread
+        # when the writer, which holds every post, answered one of its
+        # queries for it since it last started.
         relayed = {}  # cache servent -> message ids relayed since it last started
+        sourced = {}  # cache servent -> threads the writer answered its query for
+        site = b" SITE=%s %d" % (WRITER.encode(), PORT)
         for node in nodes:
             if node.cache and node.up():
                 log = node.log()
-                since = log[max(0, log.rfind(b"pelmar Startup!!")):]
+                lines = log[max(0, log.rfind(b"pelmar Startup!!")):].splitlines()
                 relayed[node.index] = {line.split(b"MSGID=")[1].split()[0]
-                                       for line in since.splitlines()
+                                       for line in lines
                                        if line[20:41] == b"relay update message " and
                                        b"MSGID=" in line}
+                queries = {line.split(b"MSGID=")[1].split()[0]: line.split(b"TID=")[1].strip()
+                           for line in lines
+                           if line[20:39] == b"send query message " and b"TID=" in line}
+                sourced[node.index] = {queries[msg].decode() for msg in
+                                       (line.split(b"MSGID=")[1].split()[0] for line in lines
+                                        if line[20:45] == b"receive queryhit message " and
+                                        line.endswith(site))
+                                       if msg in queries}
+        unreached = 0
         for tid in refreshed:
             msgid = update_ids.get(tid)
             if msgid is None:
@@ -364,7 +430,10 @@ def main():
             wanted = [rel for (kind, t, rid, _, _) in posts if t == tid
                       for rel in [rel_thread(t) if kind == "thread" else rel_res(t, rid)]]
             for node in nodes:
-                if msgid not in relayed.get(node.index, ()):
+                if msgid not in relayed.get(node.index, ()) or node in busy_at[tid]:
+                    continue
+                if tid not in sourced[node.index]:
+                    unreached += 1
                     continue
                 for rel in wanted:
                     owed += 1
@@ -385,11 +454,12 @@ def main():
 
         summary = ("soak %ds: %d nodes (%d cache), %d posts in %d threads, %d kills, "
                    "writer holds %d/%d, copies %d (%d damaged), refreshed posts held by "
-                   "relaying caches %d/%d, cache coverage %d/%d, died %d, temp names %d "
+                   "relaying caches %d/%d (busy %d, writer out of reach %d), cache coverage %d/%d, died %d, temp names %d "
                    "(visible %d), fd growth %+d, rss growth %+d KiB (runs up to %.0f s)"
                    % (seconds, NODES, len(cache_nodes), len(posts), len(threads), kills,
                       sum(1 for v in reference.values() if v is not None), len(reference),
-                      copies, damaged, held, owed, covered,
+                      copies, damaged, held, owed,
+                      sum(len(b) for b in busy_at.values()), unreached, covered,
                       len(reference) * len(cache_nodes), died, temps, visible_temps,
                       growth_fd, growth_rss, longest))
     finally:
