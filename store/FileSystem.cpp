@@ -1,4 +1,5 @@
-// Store file operations over POSIX calls. Any thread; the temporary names are
+// Store file operations over POSIX calls. Any thread; new contents go into
+// unnamed files where the file system has them, and temporary names are
 // unique per process and call, so the GUI thread and the fetch worker never
 // share one.
 #include "store/FileSystem.h"
@@ -12,8 +13,8 @@
 #include <filesystem>
 #include <limits>
 #include <optional>
-#include <string>
 #include <signal.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -176,14 +177,67 @@ void SetSyncObserver(void (*observer)(const std::string& path)) {
     g_syncObserver = observer;
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view data, EDurability durability) {
-    const bool flush = durability == EDurability::Flushed;
+namespace {
+
+std::string TemporaryName(const std::string& path) {
     static std::atomic<unsigned> s_serial{0};
+    static const pid_t s_pid = ::getpid();
     // The temporary name ends in digits, so no listing by suffix (".res",
     // ".id") ever takes it for a store file.
+    return path + ".tmp" + std::to_string(s_pid) + "-" + std::to_string(s_serial.fetch_add(1));
+}
+
+// Cleared once the file system has refused an unnamed file.
+std::atomic<bool> g_unnamedFiles{true};
+
+// Writes data into an unnamed file in path's directory and links it in as
+// path: the name appears only with the whole content, one directory change
+// instead of a create and a rename, and a writer killed before the link
+// leaves nothing behind. When path exists already, the written file is
+// linked under a temporary name and renamed over it. Unset when no unnamed
+// file could be made or linked (the caller then goes by a temporary name).
+std::optional<bool> WriteUnnamed(const std::string& path, std::string_view data, bool flush) {
+    if (!g_unnamedFiles.load(std::memory_order_relaxed))
+        return std::nullopt;
+    const int fd = OpenRetrying(ParentDirectory(path).c_str(), O_TMPFILE | O_WRONLY, 0666);
+    if (fd < 0) {
+        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)
+            g_unnamedFiles = false;
+        return std::nullopt;
+    }
+    if (!WriteFully(fd, 0, data) || (flush && !SyncDescriptor(fd, path + ".tmp"))) {
+        ::close(fd);
+        return false;
+    }
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    bool linked = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    if (!linked && errno == EEXIST) {
+        const std::string temp = TemporaryName(path);
+        linked = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        if (linked && std::rename(temp.c_str(), path.c_str()) != 0) {
+            ::unlink(temp.c_str());
+            ::close(fd);
+            return false;
+        }
+    } else if (!linked && errno != ENOSPC && errno != EDQUOT && errno != EROFS) {
+        // No /proc, or links refused: the named way still works.
+        ::close(fd);
+        return std::nullopt;
+    }
+    const bool closed = ::close(fd) == 0;
+    if (!linked || !closed)
+        return false;
+    return !flush || SyncDirectory(ParentDirectory(path));
+}
+
+} // namespace
+
+bool WriteFileAtomically(const std::string& path, std::string_view data, EDurability durability) {
+    const bool flush = durability == EDurability::Flushed;
+    if (const auto written = WriteUnnamed(path, data, flush))
+        return *written;
     for (int attempt = 0; attempt < 8; ++attempt) {
-        const std::string temp = path + ".tmp" + std::to_string(::getpid()) + "-" +
-                                 std::to_string(s_serial.fetch_add(1));
+        const std::string temp = TemporaryName(path);
         const int fd = OpenRetrying(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
         if (fd < 0) {
             if (errno == EEXIST)

@@ -35,8 +35,8 @@ TEST_F(FileSystemTest, ListingRemovesTemporaryFilesOfWritersThatNoLongerRun) {
     ASSERT_GT(child, 0);
     ASSERT_EQ(::waitpid(child, nullptr, 0), child);
     const std::string dead = std::to_string(child), alive = std::to_string(::getpid());
-    const std::string names[] = {"a.res.tmp" + dead + "-3",   "a.thread.tmp" + dead + "-0",
-                                 "b.res.tmp" + alive + "-1",  "c.res.tmp" + dead,
+    const std::string names[] = {"a.res.tmp" + dead + "-3",  "a.thread.tmp" + dead + "-0",
+                                 "b.res.tmp" + alive + "-1", "c.res.tmp" + dead,
                                  "d.res.tmpx" + dead + "-1", "e.res"};
     for (const std::string& name : names)
         WriteAll(dir + "/" + name, "x");
@@ -45,4 +45,19 @@ TEST_F(FileSystemTest, ListingRemovesTemporaryFilesOfWritersThatNoLongerRun) {
         const bool orphan = name.find(".tmp" + dead + "-") != std::string::npos;
         EXPECT_EQ(std::filesystem::exists(dir + "/" + name), !orphan) << name;
     }
+}
+
+TEST_F(FileSystemTest, AtomicWriteCreatesAndReplacesLeavingNoOtherName) {
+    const std::string dir = root + "atomic";
+    ASSERT_TRUE(storefs::MakeDirectories(dir));
+    for (const auto durability : {storefs::EDurability::Cached, storefs::EDurability::Flushed}) {
+        for (const std::string bytes : {"first", "second, longer", ""}) {
+            ASSERT_TRUE(storefs::WriteFileAtomically(dir + "/a.res", bytes, durability));
+            EXPECT_EQ(ReadAll(dir + "/a.res"), bytes);
+            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir),
+                                    std::filesystem::directory_iterator()),
+                      1);
+        }
+    }
+    EXPECT_FALSE(storefs::WriteFileAtomically(dir + "/missing/a.res", "x"));
 }
