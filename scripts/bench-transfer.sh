@@ -173,12 +173,21 @@ else
 fi
 
 echo "== fetch of a thread with $responses responses from one holder"
-fetch_out=$("$fetch" fetch "$work/fetcher/thread/" "$address" "$pelmar_port" "$thread_id" 5)
-floor_out=$("$fetch" floor "$work/www/" "$address" "$nginx_port" "$thread_id" 5)
-echo "$fetch_out"
-echo "$floor_out"
-fetch_ms=$(echo "$fetch_out" | sed -n 's/.*fetch_ms_median=\([0-9.]*\).*/\1/p')
-pause_ms=$(echo "$fetch_out" | sed -n 's/.*connect_pause_ms=\([0-9]*\).*/\1/p')
-floor_ms=$(echo "$floor_out" | sed -n 's/.*floor_ms_median=\([0-9.]*\).*/\1/p')
+# The two take turns, a run each, so that the file system's state (recently
+# freed inodes, dirty pages being written back) falls on both alike.
+fetch_runs=() floor_runs=()
+for i in 1 2 3 4 5; do
+    out=$("$fetch" fetch "$work/fetcher$i/thread/" "$address" "$pelmar_port" "$thread_id" 1)
+    echo "fetch $(echo "$out" | grep '^run=')"
+    fetch_runs+=("$(echo "$out" | sed -n 's/.*fetch_ms_median=\([0-9.]*\).*/\1/p')")
+    pause_ms=$(echo "$out" | sed -n 's/.*connect_pause_ms=\([0-9]*\).*/\1/p')
+    out=$("$fetch" floor "$work/www/" "$address" "$nginx_port" "$thread_id" 1)
+    echo "floor ms=$(echo "$out" | sed -n 's/.*floor_ms_median=\([0-9.]*\).*/\1/p')"
+    floor_runs+=("$(echo "$out" | sed -n 's/.*floor_ms_median=\([0-9.]*\).*/\1/p')")
+done
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+fetch_ms=$(median "${fetch_runs[@]}")
+floor_ms=$(median "${floor_runs[@]}")
+echo "fetch_ms_median=$fetch_ms connect_pause_ms=$pause_ms floor_ms_median=$floor_ms"
 awk -v f="$fetch_ms" -v p="$pause_ms" -v r="$floor_ms" \
     'BEGIN { printf "node share %.1f ms, floor %.1f ms, ratio %.2f\n", f - p, r, (r > 0 ? (f - p) / r : 0) }'

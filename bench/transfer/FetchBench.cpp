@@ -11,6 +11,8 @@
 //   pelmar-fetch-bench fetch ROOT HOST PORT THREADID RUNS
 //   pelmar-fetch-bench floor ROOT HOST PORT THREADID RUNS   (ROOT: the server's copy of
 //                                                           the holder's store)
+// Every run writes into a new directory (under ROOT for fetch, beside ROOT
+// for floor) and nothing is removed: the caller removes them.
 #include "app/IdGenerator.h"
 #include "app/ThreadSourceTable.h"
 #include "store/ResRecord.h"
@@ -175,7 +177,8 @@ bool WriteWhole(const std::string& path, const std::string& bytes) {
 int Floor(const std::string& holderRoot, const std::string& host, int port,
           const std::string& threadId, int runs) {
     const std::string dir = std::string(1, threadId[0]) + "/" + threadId + "/";
-    const std::string out = "/tmp/pelmar-floor-" + std::to_string(::getpid()) + "/";
+    // Written beside the server's copy; whoever runs the benchmark removes it.
+    const std::string out = holderRoot + "../floor-" + std::to_string(::getpid()) + "/";
     // The id list the server hands out: the same bytes as a holder's list.
     std::vector<CBinaryId> held;
     CResRecord::ListHeld(holderRoot, threadId, held);
@@ -186,9 +189,13 @@ int Floor(const std::string& holderRoot, const std::string& host, int port,
         return 1;
     std::vector<double> times;
     std::size_t files = 0;
+    // Each run writes into a directory of its own, left in place: removing
+    // a run's files just before the next creates its own makes the file
+    // system's inode allocation skip past the freshly freed ones, a cost a
+    // node filling its store never meets.
     for (int run = 0; run < runs; ++run) {
-        std::filesystem::remove_all(out);
-        std::filesystem::create_directories(out);
+        const std::string runOut = out + "run" + std::to_string(run) + "/";
+        std::filesystem::create_directories(runOut);
         const auto start = std::chrono::steady_clock::now();
         CFloorClient client;
         if (!client.Connect(host, port))
@@ -207,13 +214,13 @@ int Floor(const std::string& holderRoot, const std::string& host, int port,
         }
         if (!client.Send(requests))
             return 1;
-        std::filesystem::create_directories(out + dir);
+        std::filesystem::create_directories(runOut + dir);
         std::string body;
-        if (!client.Body(body) || !WriteWhole(out + dir + threadId + ".thread", body))
+        if (!client.Body(body) || !WriteWhole(runOut + dir + threadId + ".thread", body))
             return 1;
         files = 1;
         for (const std::string& name : names) {
-            if (!client.Body(body) || !WriteWhole(out + dir + name, body))
+            if (!client.Body(body) || !WriteWhole(runOut + dir + name, body))
                 return 1;
             ++files;
         }
@@ -221,7 +228,6 @@ int Floor(const std::string& holderRoot, const std::string& host, int port,
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count());
     }
-    std::filesystem::remove_all(out);
     std::printf("floor files=%zu\n", files);
     MedianPrint(times, "floor");
     return 0;
@@ -236,17 +242,18 @@ int Fetch(const std::string& root, const std::string& host, int port, const std:
     CThreadSources sources;
     sources.Add(holder);
     std::vector<double> times;
+    // A store of its own for each run, left in place (see Floor).
     for (int run = 0; run < runs; ++run) {
-        std::filesystem::remove_all(root);
-        PrepareRoot(root);
-        CBenchHost bench(root, sources);
+        const std::string runRoot = root + "run" + std::to_string(run) + "/";
+        PrepareRoot(runRoot);
+        CBenchHost bench(runRoot, sources);
         const auto start = std::chrono::steady_clock::now();
         FetchThread(CFetchRequest{threadId, 0}, bench);
         const double ms =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count();
         std::vector<CBinaryId> held;
-        const std::size_t count = CResRecord::ListHeld(root, threadId, held);
+        const std::size_t count = CResRecord::ListHeld(runRoot, threadId, held);
         std::printf("run=%d ms=%.1f responses=%zu progress_events=%d\n", run + 1, ms, count,
                     bench.progress);
         times.push_back(ms);
