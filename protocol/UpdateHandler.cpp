@@ -9,12 +9,11 @@
 #include "protocol/wire/UpdateMessage.h"
 
 #include <string>
+#include <vector>
 
 void HandleUpdate(CPelmarDoc& doc, CServentSocket& from, CUpdateMessage& update) {
-    doc.WriteLog(
-        UpdateLogText(EWireEvent::Receive, from.GetPeerAddress(), from.GetPeerPort(), update));
-
-    // Only the list learns of the thread here; its data comes by a fetch.
+    const std::string received =
+        UpdateLogText(EWireEvent::Receive, from.GetPeerAddress(), from.GetPeerPort(), update);
     CThreadSummary summary;
     summary.category = update.GetCategory();
     summary.threadId = update.GetThreadId().GetText();
@@ -23,21 +22,33 @@ void HandleUpdate(CPelmarDoc& doc, CServentSocket& from, CUpdateMessage& update)
     summary.name = update.GetName();
     summary.time = update.GetTime();
     summary.isNew = true;
-    doc.UpdateThreadListItem(summary);
 
-    if (!ApplyUpdateRelayRule(update.Header(), [&doc] { return doc.Random(); }))
+    if (!ApplyUpdateRelayRule(update.Header(), [&doc] { return doc.Random(); })) {
+        doc.WriteLog(received);
+        doc.UpdateThreadListItem(summary);
         return;
+    }
 
-    // The payload is encoded anew from the decoded fields, so the next node
-    // gets a well-formed message whatever padding this one carried.
+    // Every neighbour gets the update before any line is logged or the list
+    // is touched: a flood crosses the overlay at the pace of its slowest
+    // hops, and each log line costs an open, a write and a close. The log
+    // still reads receive first, then the relays in connection order. The
+    // payload is encoded anew from the decoded fields, so the next node gets
+    // a well-formed message whatever padding this one carried.
     const std::string relayed = update.Encode();
+    std::vector<CServentSocket*> sentTo;
     for (CServentSocket* connection : doc.GetConnections()) {
         if (connection == &from || connection->IsClosed() || !connection->IsEstablished())
             continue;
         connection->Send(relayed);
+        sentTo.push_back(connection);
+    }
+    doc.WriteLog(received);
+    for (CServentSocket* connection : sentTo)
         doc.WriteLog(UpdateLogText(EWireEvent::Relay, connection->GetPeerAddress(),
                                    connection->GetPeerPort(), update));
-    }
+    // Only the list learns of the thread here; its data comes by a fetch.
+    doc.UpdateThreadListItem(summary);
 
     // A cache servent keeps copies of the threads it helps announce. An update
     // without a thread id names nothing to fetch: following it would clear
