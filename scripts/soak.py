@@ -231,6 +231,75 @@ def wait_idle(caches, until):
         time.sleep(0.2)
 
 
+class Holders:
+    """The node's record of who holds one thread, as the node keeps it: the
+    last ten sightings in a ring, each with the second it was heard."""
+
+    def __init__(self):
+        self.ring = [None] * 10  # (site, second)
+        self.next = 0
+
+    def add(self, site, second):
+        self.ring[self.next] = (site, second)
+        self.next = (self.next + 1) % 10
+
+    def asked(self):
+        """The holders a fetch asks: up to three, from the newest sighting
+        (the last slot among equal seconds) backwards through the ring."""
+        best, chosen = None, None
+        for i, entry in enumerate(self.ring):
+            if entry and (best is None or entry[1] >= best):
+                best, chosen = entry[1], i
+        sites, i = [], chosen
+        while chosen is not None and len(sites) < 3 and self.ring[i]:
+            sites.append(self.ring[i][0])
+            i = (i - 1) % 10
+            if i == (chosen + 1) % 10:
+                break
+        return sites
+
+
+def asked_writer(lines, updates):
+    """The threads among updates (message id -> thread id) whose fetch, as
+    the node's log tells it, asked the writer. The node learns holders from
+    the queryhits answering its own queries; its fetch starts right after it
+    relays the update, or, when it knew no holder, after the query it then
+    sends has been answered (before the next refresh)."""
+    writer = b"%s %d" % (WRITER.encode(), PORT)
+    own = {}  # query message id -> thread id
+    holders = {}  # thread id -> Holders
+    found = set()
+    waiting = None  # a relayed thread whose node knew no holder yet
+
+    def settle(tid):
+        if tid in holders and writer in holders[tid].asked():
+            found.add(tid.decode())
+
+    for line in lines:
+        if b"MSGID=" not in line:
+            continue
+        kind = line[20:]
+        msgid = line.split(b"MSGID=")[1].split()[0]
+        if kind.startswith(b"send query message ") and b"TID=" in line:
+            own[msgid] = line.split(b"TID=")[1].strip()
+        elif kind.startswith(b"receive queryhit message ") and b" SITE=" in line:
+            if msgid in own:
+                holders.setdefault(own[msgid], Holders()).add(
+                    line.split(b" SITE=")[1].strip(), line[:19])
+        elif kind.startswith(b"relay update message ") and msgid in updates:
+            tid = updates.pop(msgid).encode()
+            if waiting is not None:
+                settle(waiting)
+                waiting = None
+            if tid in holders:
+                settle(tid)
+            else:
+                waiting = tid
+    if waiting is not None:
+        settle(waiting)
+    return found
+
+
 def rel_thread(thread_id):
     return os.path.join(thread_id[0], thread_id, thread_id + ".thread")
 
@@ -272,7 +341,7 @@ def main():
     restarts = []  # (when, node)
     failures = []
     busy_at = {}
-    unreached = 0
+    not_asked = 0
     summary = "aborted"
     try:
         time.sleep(0.5)
@@ -399,13 +468,15 @@ def main():
         # Every refreshed post, at every cache servent that is up and relayed
         # its update since it last started.
         owed = held = 0
-        # A cache servent finds the holders of a thread by a query, which
-        # reaches only five connections away; it is owed the whole thread
-        # when the writer, which holds every post, answered one of its
-        # queries for it since it last started.
+        # A cache servent learns who holds a thread from the queryhits that
+        # answer its own queries, and a fetch asks only the three holders it
+        # heard of last: if those hold older copies than the writer's, the
+        # newest posts are not fetched, by design. A cache servent is
+        # therefore owed a refreshed thread when the writer was among the
+        # three holders its fetch asked (see asked_writer).
         relayed = {}  # cache servent -> message ids relayed since it last started
-        sourced = {}  # cache servent -> threads the writer answered its query for
-        site = b" SITE=%s %d" % (WRITER.encode(), PORT)
+        asked = {}  # cache servent -> refreshed threads whose fetch asked the writer
+        wanted_updates = {update_ids[t]: t for t in refreshed if t in update_ids}
         for node in nodes:
             if node.cache and node.up():
                 log = node.log()
@@ -414,15 +485,8 @@ def main():
                                        for line in lines
                                        if line[20:41] == b"relay update message " and
                                        b"MSGID=" in line}
-                queries = {line.split(b"MSGID=")[1].split()[0]: line.split(b"TID=")[1].strip()
-                           for line in lines
-                           if line[20:39] == b"send query message " and b"TID=" in line}
-                sourced[node.index] = {queries[msg].decode() for msg in
-                                       (line.split(b"MSGID=")[1].split()[0] for line in lines
-                                        if line[20:45] == b"receive queryhit message " and
-                                        line.endswith(site))
-                                       if msg in queries}
-        unreached = 0
+                asked[node.index] = asked_writer(lines, dict(wanted_updates))
+        not_asked = 0
         for tid in refreshed:
             msgid = update_ids.get(tid)
             if msgid is None:
@@ -432,8 +496,8 @@ def main():
             for node in nodes:
                 if msgid not in relayed.get(node.index, ()) or node in busy_at[tid]:
                     continue
-                if tid not in sourced[node.index]:
-                    unreached += 1
+                if tid not in asked[node.index]:
+                    not_asked += 1
                     continue
                 for rel in wanted:
                     owed += 1
@@ -454,12 +518,12 @@ def main():
 
         summary = ("soak %ds: %d nodes (%d cache), %d posts in %d threads, %d kills, "
                    "writer holds %d/%d, copies %d (%d damaged), refreshed posts held by "
-                   "relaying caches %d/%d (busy %d, writer out of reach %d), cache coverage %d/%d, died %d, temp names %d "
+                   "relaying caches %d/%d (busy %d, writer not asked %d), cache coverage %d/%d, died %d, temp names %d "
                    "(visible %d), fd growth %+d, rss growth %+d KiB (runs up to %.0f s)"
                    % (seconds, NODES, len(cache_nodes), len(posts), len(threads), kills,
                       sum(1 for v in reference.values() if v is not None), len(reference),
                       copies, damaged, held, owed,
-                      sum(len(b) for b in busy_at.values()), unreached, covered,
+                      sum(len(b) for b in busy_at.values()), not_asked, covered,
                       len(reference) * len(cache_nodes), died, temps, visible_temps,
                       growth_fd, growth_rss, longest))
     finally:
