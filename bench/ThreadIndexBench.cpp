@@ -1,7 +1,7 @@
 // Thread index speed: listing a large category and rewriting a full
 // ".index", with the updated times cached (warm) and as the first listing
 // after start finds them (cold). Each store lives in its own directory under
-// /tmp, removed at exit.
+// $TMPDIR (/tmp when unset), removed at exit.
 #include "base/BinaryId.h"
 #include "store/FileSystem.h"
 #include "store/StorePaths.h"
@@ -32,8 +32,11 @@ std::string IdText(unsigned n) {
 class CBenchStore {
 public:
     explicit CBenchStore(unsigned count) {
-        char pattern[] = "/tmp/pelmar-bench-XXXXXX";
-        if (!::mkdtemp(pattern))
+        // TMPDIR chooses the file system measured.
+        const char* parent = std::getenv("TMPDIR");
+        std::string pattern =
+            std::string(parent && *parent ? parent : "/tmp") + "/pelmar-bench-XXXXXX";
+        if (!::mkdtemp(pattern.data()))
             std::abort();
         m_dir = pattern;
         root = m_dir + "/thread/";
