@@ -105,4 +105,15 @@ void BM_AddIntoFullIndex(benchmark::State& state) {
 }
 BENCHMARK(BM_AddIntoFullIndex)->Unit(benchmark::kMicrosecond);
 
+void BM_AddNewestIntoFullIndex(benchmark::State& state) {
+    static CBenchStore store(150);
+    const CThreadIndex index("Bench", store.root);
+    // What a post or a fetch usually files: the thread updated last, which
+    // goes first after reading the times of the first entries only.
+    const std::string id = IdText(96);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(CThreadIndex(index).Add(id));
+}
+BENCHMARK(BM_AddNewestIntoFullIndex)->Unit(benchmark::kMicrosecond);
+
 } // namespace
