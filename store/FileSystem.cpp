@@ -367,14 +367,6 @@ bool CFileHandle::WriteAt(std::size_t offset, std::string_view data) {
     return IsOpen() && WriteFully(m_fd, offset, data);
 }
 
-bool CFileHandle::GetIdentity(SFileIdentity& identity) const {
-    struct stat st;
-    if (m_fd < 0 || ::fstat(m_fd, &st) != 0)
-        return false;
-    identity = IdentityOf(st);
-    return true;
-}
-
 bool CFileHandle::Sync() {
     return IsOpen() && SyncDescriptor(m_fd, m_path);
 }

@@ -112,8 +112,6 @@ public:
     // or on failure).
     std::size_t ReadAt(std::size_t offset, char* buffer, std::size_t size);
     bool WriteAt(std::size_t offset, std::string_view data);
-    // The identity of the open file as it is now.
-    bool GetIdentity(SFileIdentity& identity) const;
     // Flushes what was written to the disk.
     bool Sync();
     bool Close();
