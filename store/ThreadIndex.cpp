@@ -26,7 +26,12 @@ constexpr std::size_t kMaxIndexRead = 64 * 1024;
 // From this many threads on, a listing reads their times on two threads.
 constexpr std::size_t kParallelListing = 2000;
 
-std::string_view Entry(const std::string& entries, std::size_t i) {
+// The entries of an index read as bytes: a damaged tail is no entry.
+std::string_view WholeEntries(std::string_view bytes) {
+    return bytes.substr(0, bytes.size() - bytes.size() % field::kIdSize);
+}
+
+std::string_view Entry(std::string_view entries, std::size_t i) {
     return std::string_view(entries).substr(i * field::kIdSize, field::kIdSize);
 }
 
@@ -56,11 +61,10 @@ std::uint32_t CThreadIndex::UpdatedTime(const std::string& root, std::string_vie
 }
 
 std::string CThreadIndex::ReadIndex() const {
-    std::string entries;
-    if (!storefs::ReadFile(storepaths::IndexFile(m_root, m_escaped), entries, kMaxIndexRead))
-        entries.clear();
-    entries.resize(entries.size() - entries.size() % field::kIdSize);
-    return entries;
+    std::string bytes;
+    if (!storefs::ReadFile(storepaths::IndexFile(m_root, m_escaped), bytes, kMaxIndexRead))
+        bytes.clear();
+    return bytes;
 }
 
 bool CThreadIndex::Add(std::string_view threadId) {
@@ -74,19 +78,35 @@ bool CThreadIndex::Add(std::string_view threadId) {
         storefs::CreateEmptyFile(marker);
     }
 
+    storefs::CDirectoryHandle rootDir;
+    rootDir.Open(m_root);
+    // A thread that keeps its place (re-filed after a fetch, or already
+    // first when a response is posted) would rewrite the same bytes: the
+    // ".index" is left as it is, without taking "index.temp".
+    const std::string current = ReadIndex();
+    std::string placed = Placed(rootDir, threadId, WholeEntries(current));
+    if (placed == current)
+        return true;
+
     const std::string tempPath = storepaths::IndexTempFile(m_root, m_escaped);
     CFileHandle temp;
     if (!temp.Open(tempPath, CFileHandle::Mode::CreateExclusive))
         return false;
+    // The other writer may have replaced the ".index" before the lock was
+    // taken: then the place is found again in the one it left.
+    const std::string locked = ReadIndex();
+    if (locked != current)
+        placed = Placed(rootDir, threadId, WholeEntries(locked));
+    return Commit(temp, tempPath, storepaths::IndexFile(m_root, m_escaped), placed);
+}
 
+std::string CThreadIndex::Placed(const storefs::CDirectoryHandle& rootDir,
+                                 std::string_view threadId, std::string_view entries) const {
     const CBinaryId thread = CBinaryId::FromText(threadId);
     const std::string_view threadBytes(reinterpret_cast<const char*>(thread.GetBytes().data()),
                                        field::kIdSize);
     CUpdatedTimeCache& times = CUpdatedTimeCache::Instance();
-    storefs::CDirectoryHandle rootDir;
-    rootDir.Open(m_root);
     const std::uint32_t updated = times.UpdatedTime(m_root, rootDir, threadId);
-    const std::string entries = ReadIndex();
     const std::size_t count = entries.size() / field::kIdSize;
 
     // One pass: the thread goes before the first entry updated strictly
@@ -114,8 +134,7 @@ bool CThreadIndex::Add(std::string_view threadId) {
     }
     if (!threadWritten && written < kMaxEntries)
         result.append(threadBytes);
-
-    return Commit(temp, tempPath, storepaths::IndexFile(m_root, m_escaped), result);
+    return result;
 }
 
 bool CThreadIndex::Remove(std::string_view threadId) {
@@ -128,7 +147,8 @@ bool CThreadIndex::Remove(std::string_view threadId) {
     if (!temp.Open(tempPath, CFileHandle::Mode::CreateExclusive))
         return false;
 
-    const std::string entries = ReadIndex();
+    const std::string bytes = ReadIndex();
+    const std::string_view entries = WholeEntries(bytes);
     const std::size_t count = entries.size() / field::kIdSize;
     std::string result;
     std::size_t written = 0;
