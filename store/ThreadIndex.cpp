@@ -1,6 +1,7 @@
 // CThreadIndex: markers, the ordered ".index" and its replacement through
 // "index.temp". Add runs on the GUI thread and on the fetch worker; whoever
 // creates "index.temp" first writes, the other leaves the index as it is.
+// The updated times come from the process-wide CUpdatedTimeCache.
 #include "store/ThreadIndex.h"
 
 #include "base/BinaryId.h"
