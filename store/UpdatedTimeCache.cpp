@@ -118,7 +118,14 @@ void CUpdatedTimeCache::ResolveOne(const storefs::CDirectoryHandle& rootDir,
 }
 
 void CUpdatedTimeCache::Put(const std::string& root, const SLookup* lookups, std::size_t count) {
+    const std::size_t stored = static_cast<std::size_t>(
+        std::count_if(lookups, lookups + count, [](const SLookup& l) { return l.store; }));
     const std::lock_guard lock(m_mutex);
+    // A first listing stores thousands: room for them all at once.
+    if (stored > 1) {
+        Threads& threads = m_roots[root];
+        threads.reserve(std::min(threads.size() + stored, kMaxEntries));
+    }
     for (std::size_t i = 0; i < count; ++i)
         PutLocked(root, lookups[i]);
 }
