@@ -8,6 +8,7 @@
 #include "res/Strings.h"
 #include "store/StorePaths.h"
 #include "store/ThreadIndex.h"
+#include "store/UpdatedTimeCache.h"
 
 void CPelmarDoc::DeleteCurrentThread() {
     if (m_currentThreadId.empty())
@@ -19,8 +20,10 @@ void CPelmarDoc::DeleteCurrentThread() {
 
 void CPelmarDoc::DeleteThread(const std::string& threadId) {
     // Only a thread id may become a path below the store.
-    if (CBinaryId::IsWellFormedText(threadId))
+    if (CBinaryId::IsWellFormedText(threadId)) {
         DeleteDirectoryTree(storepaths::ThreadDir(m_threadDir, threadId));
+        CUpdatedTimeCache::Instance().Forget(m_threadDir, threadId);
+    }
     // The entry goes even when the files could not all be removed, so the
     // list stops offering the thread.
     CThreadIndex(m_currentCategory, m_threadDir).Remove(threadId);

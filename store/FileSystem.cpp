@@ -16,6 +16,7 @@
 #include <signal.h>
 #include <string>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace storefs {
@@ -100,6 +101,19 @@ bool SyncPath(const std::string& path, int flags) {
     return synced;
 }
 
+SFileIdentity IdentityOf(const struct stat& st) {
+    const auto ns = [](const timespec& t) {
+        return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+    };
+    SFileIdentity identity;
+    identity.device = st.st_dev;
+    identity.inode = st.st_ino;
+    identity.size = st.st_size;
+    identity.modifiedNs = ns(st.st_mtim);
+    identity.changedNs = ns(st.st_ctim);
+    return identity;
+}
+
 std::size_t ReadFully(int fd, std::size_t offset, char* buffer, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {
@@ -124,6 +138,11 @@ bool Exists(const std::string& path) {
 bool IsDirectory(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsEmptyFile(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
 }
 
 bool MakeDirectories(const std::string& path) {
@@ -308,6 +327,12 @@ std::vector<std::string> ListDirectories(const std::string& dir) {
     return names;
 }
 
+std::int64_t WallClockNs() {
+    timespec now;
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
 CDirectoryHandle::~CDirectoryHandle() {
     if (m_fd >= 0)
         ::close(m_fd);
@@ -320,7 +345,8 @@ bool CDirectoryHandle::Open(const std::string& path) {
     return m_fd >= 0;
 }
 
-long CDirectoryHandle::ReadStart(const char* relativePath, char* buffer, std::size_t size) const {
+long CDirectoryHandle::ReadStart(const char* relativePath, char* buffer, std::size_t size,
+                                 SFileIdentity* identity) const {
     if (m_fd < 0)
         return -1;
     int fd;
@@ -329,8 +355,16 @@ long CDirectoryHandle::ReadStart(const char* relativePath, char* buffer, std::si
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return -1;
-    std::size_t done = 0;
     bool ok = true;
+    // Taken before the read: a write after it changes the identity, so what
+    // was read is never paired with an identity newer than itself.
+    if (identity) {
+        struct stat st;
+        ok = ::fstat(fd, &st) == 0;
+        if (ok)
+            *identity = IdentityOf(st);
+    }
+    std::size_t done = 0;
     while (done < size) {
         const ssize_t n = ::pread(fd, buffer + done, size - done, static_cast<off_t>(done));
         if (n < 0 && errno == EINTR)
@@ -343,6 +377,14 @@ long CDirectoryHandle::ReadStart(const char* relativePath, char* buffer, std::si
     }
     ::close(fd);
     return ok ? static_cast<long>(done) : -1;
+}
+
+bool CDirectoryHandle::StatAt(const char* relativePath, SFileIdentity& identity) const {
+    struct stat st;
+    if (m_fd < 0 || ::fstatat(m_fd, relativePath, &st, 0) != 0)
+        return false;
+    identity = IdentityOf(st);
+    return true;
 }
 
 CFileHandle::~CFileHandle() {

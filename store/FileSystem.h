@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,8 @@ namespace storefs {
 
 bool Exists(const std::string& path);
 bool IsDirectory(const std::string& path);
+// An existing regular file of no bytes.
+bool IsEmptyFile(const std::string& path);
 // Makes the directory and any missing parents; true when it exists after.
 bool MakeDirectories(const std::string& path);
 // Reads at most maxBytes from the start of the file into data. False when the
@@ -48,6 +51,23 @@ std::vector<std::string> ListFiles(const std::string& dir, std::string_view suff
 // Names of the sub-directories of dir.
 std::vector<std::string> ListDirectories(const std::string& dir);
 
+// What tells one version of a file from another without reading it: a
+// replacement brings another inode, a write in place new times. The change
+// time cannot be set back by anyone, so a write always moves it (within the
+// file system's timestamp granularity).
+struct SFileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    std::int64_t changedNs = 0;
+
+    bool operator==(const SFileIdentity&) const = default;
+};
+
+// Nanoseconds since 1970 by the clock that stamps files.
+std::int64_t WallClockNs();
+
 // A directory held open, so that many files under it are opened by paths
 // relative to it: each open walks only the relative part.
 class CDirectoryHandle {
@@ -61,7 +81,11 @@ public:
     bool IsOpen() const { return m_fd >= 0; }
     // Reads at most size bytes from the start of the file at relativePath;
     // returns the count read, or -1 when the file cannot be opened or read.
-    long ReadStart(const char* relativePath, char* buffer, std::size_t size) const;
+    // With identity: also the identity of the file that was read.
+    long ReadStart(const char* relativePath, char* buffer, std::size_t size,
+                   SFileIdentity* identity = nullptr) const;
+    // The identity of the file at relativePath without opening it.
+    bool StatAt(const char* relativePath, SFileIdentity& identity) const;
 
 private:
     int m_fd = -1;

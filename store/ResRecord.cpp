@@ -11,6 +11,7 @@
 #include "store/StoreReporter.h"
 #include "store/ThreadIndex.h"
 #include "store/ThreadRecord.h"
+#include "store/UpdatedTimeCache.h"
 
 #include <cstring>
 
@@ -118,6 +119,8 @@ void CResRecord::CountInInfo(const std::string& root, bool& infoOpened,
         info.WriteAt(kUpdatedOffset, bytes);
     }
     info.Sync(); // only responses posted here are counted here
+    info.Close();
+    CUpdatedTimeCache::Instance().Forget(root, m_threadId.GetText());
 }
 
 bool CResRecord::Create(const std::string& root, IStoreReporter* reporter) {

@@ -1,6 +1,7 @@
 // CThreadIndex: markers, the ordered ".index" and its replacement through
 // "index.temp". Add runs on the GUI thread and on the fetch worker; whoever
 // creates "index.temp" first writes, the other leaves the index as it is.
+// The updated times come from the process-wide CUpdatedTimeCache.
 #include "store/ThreadIndex.h"
 
 #include "base/BinaryId.h"
@@ -9,9 +10,11 @@
 #include "store/FileSystem.h"
 #include "store/StorePaths.h"
 #include "store/ThreadRecord.h"
+#include "store/UpdatedTimeCache.h"
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <thread>
 #include <utility>
 
@@ -21,34 +24,15 @@ using storefs::CFileHandle;
 
 // A damaged ".index" could be of any size; no rewrite needs more than this.
 constexpr std::size_t kMaxIndexRead = 64 * 1024;
-constexpr std::size_t kIdTextSize = 32;
 // From this many threads on, a listing reads their times on two threads.
 constexpr std::size_t kParallelListing = 2000;
 
-// The updated time of a thread, read through the store root held open: the
-// path walked per thread is only "h/T/T.info".
-std::uint32_t UpdatedTimeUnder(const storefs::CDirectoryHandle& root, std::string_view threadId) {
-    if (!CBinaryId::IsWellFormedText(threadId))
-        return 0;
-    char path[2 + 2 * kIdTextSize + 8];
-    char* at = path;
-    *at++ = threadId[0];
-    *at++ = '/';
-    at = std::copy(threadId.begin(), threadId.end(), at);
-    *at++ = '/';
-    at = std::copy(threadId.begin(), threadId.end(), at);
-    at = std::copy(storepaths::kInfoSuffix.begin(), storepaths::kInfoSuffix.end(), at);
-    *at = '\0';
-    char info[CThreadRecord::kInfoSize];
-    if (root.ReadStart(path, info, sizeof info) != static_cast<long>(sizeof info))
-        return 0;
-    std::uint32_t updated = 0;
-    field::CFieldReader reader(std::string_view(info + 8, sizeof info - 8));
-    reader.ReadTime(updated);
-    return updated;
+// The entries of an index read as bytes: a damaged tail is no entry.
+std::string_view WholeEntries(std::string_view bytes) {
+    return bytes.substr(0, bytes.size() - bytes.size() % field::kIdSize);
 }
 
-std::string_view Entry(const std::string& entries, std::size_t i) {
+std::string_view Entry(std::string_view entries, std::size_t i) {
     return std::string_view(entries).substr(i * field::kIdSize, field::kIdSize);
 }
 
@@ -74,35 +58,56 @@ CThreadIndex::CThreadIndex(std::string category, std::string root)
 std::uint32_t CThreadIndex::UpdatedTime(const std::string& root, std::string_view threadId) {
     storefs::CDirectoryHandle rootDir;
     rootDir.Open(root);
-    return UpdatedTimeUnder(rootDir, threadId);
+    return CUpdatedTimeCache::Instance().UpdatedTime(root, rootDir, threadId);
 }
 
 std::string CThreadIndex::ReadIndex() const {
-    std::string entries;
-    if (!storefs::ReadFile(storepaths::IndexFile(m_root, m_escaped), entries, kMaxIndexRead))
-        entries.clear();
-    entries.resize(entries.size() - entries.size() % field::kIdSize);
-    return entries;
+    std::string bytes;
+    if (!storefs::ReadFile(storepaths::IndexFile(m_root, m_escaped), bytes, kMaxIndexRead))
+        bytes.clear();
+    return bytes;
 }
 
 bool CThreadIndex::Add(std::string_view threadId) {
     if (!CBinaryId::IsWellFormedText(threadId))
         return false;
-    storefs::MakeDirectories(storepaths::CategoryDir(m_root, m_escaped));
-    storefs::CreateEmptyFile(storepaths::MarkerFile(m_root, m_escaped, threadId));
+    // A thread filed before has its empty marker, and so its directory: one
+    // stat spares making either again.
+    const std::string marker = storepaths::MarkerFile(m_root, m_escaped, threadId);
+    if (!storefs::IsEmptyFile(marker)) {
+        storefs::MakeDirectories(storepaths::CategoryDir(m_root, m_escaped));
+        storefs::CreateEmptyFile(marker);
+    }
+
+    storefs::CDirectoryHandle rootDir;
+    rootDir.Open(m_root);
+    // A thread that keeps its place (re-filed after a fetch, or already
+    // first when a response is posted) would rewrite the same bytes: the
+    // ".index" is left as it is, without taking "index.temp".
+    const std::string current = ReadIndex();
+    std::string placed = Placed(rootDir, threadId, WholeEntries(current));
+    if (placed == current)
+        return true;
 
     const std::string tempPath = storepaths::IndexTempFile(m_root, m_escaped);
     CFileHandle temp;
     if (!temp.Open(tempPath, CFileHandle::Mode::CreateExclusive))
         return false;
+    // The other writer may have replaced the ".index" before the lock was
+    // taken: then the place is found again in the one it left.
+    const std::string locked = ReadIndex();
+    if (locked != current)
+        placed = Placed(rootDir, threadId, WholeEntries(locked));
+    return Commit(temp, tempPath, storepaths::IndexFile(m_root, m_escaped), placed);
+}
 
+std::string CThreadIndex::Placed(const storefs::CDirectoryHandle& rootDir,
+                                 std::string_view threadId, std::string_view entries) const {
     const CBinaryId thread = CBinaryId::FromText(threadId);
     const std::string_view threadBytes(reinterpret_cast<const char*>(thread.GetBytes().data()),
                                        field::kIdSize);
-    storefs::CDirectoryHandle rootDir;
-    rootDir.Open(m_root);
-    const std::uint32_t updated = UpdatedTimeUnder(rootDir, threadId);
-    const std::string entries = ReadIndex();
+    CUpdatedTimeCache& times = CUpdatedTimeCache::Instance();
+    const std::uint32_t updated = times.UpdatedTime(m_root, rootDir, threadId);
     const std::size_t count = entries.size() / field::kIdSize;
 
     // One pass: the thread goes before the first entry updated strictly
@@ -117,7 +122,7 @@ bool CThreadIndex::Add(std::string_view threadId) {
         if (!threadWritten) {
             const CBinaryId entryId =
                 CBinaryId::FromBytes(reinterpret_cast<const std::uint8_t*>(entry.data()));
-            if (UpdatedTimeUnder(rootDir, entryId.GetText()) < updated) {
+            if (times.UpdatedTime(m_root, rootDir, entryId.GetText()) < updated) {
                 result.append(threadBytes);
                 ++written;
                 threadWritten = true;
@@ -130,8 +135,7 @@ bool CThreadIndex::Add(std::string_view threadId) {
     }
     if (!threadWritten && written < kMaxEntries)
         result.append(threadBytes);
-
-    return Commit(temp, tempPath, storepaths::IndexFile(m_root, m_escaped), result);
+    return result;
 }
 
 bool CThreadIndex::Remove(std::string_view threadId) {
@@ -144,7 +148,8 @@ bool CThreadIndex::Remove(std::string_view threadId) {
     if (!temp.Open(tempPath, CFileHandle::Mode::CreateExclusive))
         return false;
 
-    const std::string entries = ReadIndex();
+    const std::string bytes = ReadIndex();
+    const std::string_view entries = WholeEntries(bytes);
     const std::size_t count = entries.size() / field::kIdSize;
     std::string result;
     std::size_t written = 0;
@@ -168,22 +173,28 @@ std::size_t CThreadIndex::List(std::vector<std::string>& threadIds) const {
         threads[i].second =
             markers[i].substr(0, markers[i].size() - storepaths::kMarkerSuffix.size());
 
-    // One ".info" per thread is all the time goes to. A large category is
-    // read by two threads, each with its own half; the order is made after.
+    // One ".info" per thread is what the time goes to: a cached time costs a
+    // stat, any other a read. A large category is checked by two threads,
+    // each with its own half; the order is made after.
+    std::vector<CUpdatedTimeCache::SLookup> lookups(threads.size());
+    for (std::size_t i = 0; i < threads.size(); ++i)
+        lookups[i].threadId = threads[i].second;
+    CUpdatedTimeCache& times = CUpdatedTimeCache::Instance();
+    times.Take(m_root, lookups.data(), lookups.size());
     storefs::CDirectoryHandle rootDir;
     rootDir.Open(m_root);
-    const auto readTimes = [&](std::size_t begin, std::size_t end) {
-        for (std::size_t i = begin; i < end; ++i)
-            threads[i].first = UpdatedTimeUnder(rootDir, threads[i].second);
-    };
-    if (threads.size() >= kParallelListing) {
-        const std::size_t half = threads.size() / 2;
-        std::thread helper(readTimes, half, threads.size());
-        readTimes(0, half);
+    if (lookups.size() >= kParallelListing) {
+        const std::size_t half = lookups.size() / 2;
+        std::thread helper(&CUpdatedTimeCache::Resolve, &times, std::cref(rootDir),
+                           lookups.data() + half, lookups.size() - half);
+        times.Resolve(rootDir, lookups.data(), half);
         helper.join();
     } else {
-        readTimes(0, threads.size());
+        times.Resolve(rootDir, lookups.data(), lookups.size());
     }
+    times.Put(m_root, lookups.data(), lookups.size());
+    for (std::size_t i = 0; i < threads.size(); ++i)
+        threads[i].first = lookups[i].updated;
     // Newest first; a stable sort keeps threads updated at the same time in
     // listing order.
     std::stable_sort(threads.begin(), threads.end(),

@@ -7,6 +7,8 @@
 // old one by a single rename.
 #pragma once
 
+#include "store/FileSystem.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -23,8 +25,9 @@ public:
     // Files the thread (32-digit id text) in the category, or moves it to
     // its place after an update: before the first entry updated strictly
     // earlier, behind every entry updated at the same time. True when the
-    // ".index" was rewritten; false when the id is not a thread id or
-    // another writer holds "index.temp" (the marker is made all the same).
+    // ".index" holds the thread's place (rewritten, or already so); false
+    // when the id is not a thread id or another writer holds "index.temp"
+    // (the marker is made all the same).
     bool Add(std::string_view threadId);
     // Takes the thread out of the category: its marker and its entry.
     bool Remove(std::string_view threadId);
@@ -49,7 +52,11 @@ public:
     const std::string& GetRoot() const { return m_root; }
 
 private:
+    // The ".index" as bytes (a damaged one may end in part of an entry).
     std::string ReadIndex() const;
+    // The ".index" bytes with the thread in its place.
+    std::string Placed(const storefs::CDirectoryHandle& rootDir, std::string_view threadId,
+                       std::string_view entries) const;
 
     std::string m_category;
     std::string m_root;

@@ -11,6 +11,7 @@
 #include "store/StorePaths.h"
 #include "store/StoreReporter.h"
 #include "store/ThreadIndex.h"
+#include "store/UpdatedTimeCache.h"
 
 #include <algorithm>
 #include <cstring>
@@ -117,6 +118,7 @@ bool CThreadRecord::Create(const std::string& root, IStoreReporter* reporter) {
         Report(reporter, strings::kFileCreateFailed);
         ok = false;
     }
+    CUpdatedTimeCache::Instance().Forget(root, id);
     if (!storefs::WriteFileAtomically(storepaths::ThreadFile(root, id), EncodeThread(),
                                       storefs::EDurability::Flushed)) {
         Report(reporter, strings::kFileCreateFailed);
@@ -151,8 +153,12 @@ bool CThreadRecord::StoreFetched(const std::string& root, std::string_view bytes
     storefs::CFileHandle info;
     std::string held;
     field::PutU16(held, 1);
-    if (!info.Open(storepaths::InfoFile(root, id), storefs::CFileHandle::Mode::ReadWriteCreate) ||
-        !info.WriteAt(0, held) || !info.Close()) {
+    const bool written =
+        info.Open(storepaths::InfoFile(root, id), storefs::CFileHandle::Mode::ReadWriteCreate) &&
+        info.WriteAt(0, held) && info.Close();
+    // The held count changed, or a ".info" too short to hold a time was made.
+    CUpdatedTimeCache::Instance().Forget(root, id);
+    if (!written) {
         Report(reporter, strings::kFileCreateFailed);
         return false;
     }
@@ -226,7 +232,9 @@ bool CThreadRecord::Refresh(const std::string& root, IStoreReporter* reporter,
     }
     if (m_resCount < m_held)
         m_resCount = m_held;
-    if (!WriteInfo(storepaths::InfoFile(root, id), EncodeInfo())) {
+    const bool written = WriteInfo(storepaths::InfoFile(root, id), EncodeInfo());
+    CUpdatedTimeCache::Instance().Forget(root, id);
+    if (!written) {
         Report(reporter, strings::kFileCreateFailed);
         return false;
     }

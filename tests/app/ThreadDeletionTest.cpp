@@ -2,11 +2,12 @@
 // the views.
 #include "app/PelmarDoc.h"
 
-#include "base/BinaryId.h"
 #include "app/IdGenerator.h"
+#include "base/BinaryId.h"
 #include "res/Strings.h"
 #include "store/StorePaths.h"
 #include "store/ThreadIndex.h"
+#include "store/UpdatedTimeCache.h"
 #include "support/InProcessNode.h"
 
 #include <gtest/gtest.h>
@@ -69,8 +70,14 @@ TEST_F(ThreadDeletionTest, YesRemovesFilesAndEntryAndKeepsTheSelection) {
     node->doc->SetCurrentThreadId(id);
     const int refreshes = node->ui.refreshes;
     const std::size_t shown = node->ui.shownTitles.size();
+    CUpdatedTimeCache& times = CUpdatedTimeCache::Instance();
+    times.Clear();
+    times.SetSettleTime(0);
+    Listed(); // both threads' times are kept
     node->ui.answerYes = true;
     node->doc->DeleteCurrentThread();
+    EXPECT_EQ(times.Size(), 1u); // the deleted thread's went with it
+    times.SetSettleTime(CUpdatedTimeCache::kSettleNs);
     EXPECT_FALSE(fs::exists(Dir(id)));
     EXPECT_EQ(Listed(), std::vector<std::string>{kept});
     EXPECT_TRUE(fs::exists(storepaths::ThreadFile(node->ThreadDir(), kept)));

@@ -214,3 +214,17 @@ TEST_F(ThreadIndexTest, LargeCategoryListsNewestFirstWithTiesInListingOrder) {
     EXPECT_EQ(Index().List(listed), count);
     EXPECT_EQ(listed, expected);
 }
+
+TEST_F(ThreadIndexTest, ThreadInItsPlaceLeavesTheIndexButADamagedTailIsCut) {
+    const Ids ids = Threads(3, 300, 100);
+    WriteIndex(ids);
+    const std::string before = ReadAll(IndexPath());
+    WriteAll(TempPath(), "held"); // only a rewrite would need it
+    EXPECT_TRUE(Index().Add(ids[1]));
+    EXPECT_EQ(ReadAll(IndexPath()), before);
+    storefs::RemoveFile(TempPath());
+
+    WriteAll(IndexPath(), before + "\x01");
+    EXPECT_TRUE(Index().Add(ids[1]));
+    EXPECT_EQ(ReadAll(IndexPath()), before);
+}
