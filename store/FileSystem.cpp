@@ -285,6 +285,15 @@ bool RemoveFile(const std::string& path) {
 }
 
 bool RenameOver(const std::string& from, const std::string& to) {
+    // Exchanging the two names and removing the old file under from is the
+    // same single step for readers of to, but a rename over an existing file
+    // makes some file systems (ext4) start writing the new one out at once,
+    // which costs a replacement several times over. A writer whose file
+    // must be on the disk flushes it before, either way.
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_EXCHANGE) == 0) {
+        ::unlink(from.c_str());
+        return true;
+    }
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 

@@ -42,7 +42,8 @@ void SetSyncObserver(void (*observer)(const std::string& path));
 // Creates an empty file, truncating one that exists.
 bool CreateEmptyFile(const std::string& path);
 bool RemoveFile(const std::string& path);
-// Replaces to with from in one step (rename(2)).
+// Replaces to with from in one step: readers of to see the old file or the
+// new one. from is gone afterwards.
 bool RenameOver(const std::string& from, const std::string& to);
 // Names of the regular files in dir that end with suffix, in the order the
 // directory yields them. Empty when dir cannot be read. Removes on the way the
