@@ -131,22 +131,38 @@ count() { sed -n 's/^ *\([0-9]*\) requests in.*/\1/p'; }
 # the node's HTTP/1.0 replies end the connection for wrk anyway). The two
 # servers take turns in short rounds, so a change of load on a shared machine
 # falls on both alike; the figures are the totals over the rounds.
+# Besides requests per second, the processor time each server spent per
+# request (user + system, from /proc): wrk and both servers share the
+# machine's cores, so the rate also tells how the scheduler split them,
+# while the time per request is the server's own cost.
 rounds=5
 round_seconds=$(awk -v s="$seconds" -v r="$rounds" 'BEGIN { v = s / r; print (v < 1 ? 1 : v) }')
+nginx_worker=$(pgrep -P "$(cat "$work/nginx/nginx.pid")" | head -1)
+ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+hz=$(getconf CLK_TCK)
+# Prints "requests ticks" of one wrk round against port, served by pid.
+measure() {
+    local pid=$1 port=$2 before after requests
+    before=$(ticks "$pid")
+    requests=$(wrk -t1 -c"$connections" -d"${round_seconds}s" "${header[@]}" "$(url "$port")" | count)
+    after=$(ticks "$pid")
+    echo "${requests:-0} $((after - before))"
+}
 for mode in close keepalive; do
     header=()
     [ "$mode" = close ] && header=(-H "Connection: close")
-    p_total=0
-    n_total=0
+    p_requests=0 p_ticks=0 n_requests=0 n_ticks=0
     for _ in $(seq "$rounds"); do
-        p=$(wrk -t1 -c"$connections" -d"${round_seconds}s" "${header[@]}" "$(url $pelmar_port)" | rps)
-        n=$(wrk -t1 -c"$connections" -d"${round_seconds}s" "${header[@]}" "$(url $nginx_port)" | rps)
-        p_total=$(awk -v a="$p_total" -v b="$p" 'BEGIN { print a + b }')
-        n_total=$(awk -v a="$n_total" -v b="$n" 'BEGIN { print a + b }')
+        read -r r t < <(measure "$pelmar_pid" "$pelmar_port")
+        p_requests=$((p_requests + r)) p_ticks=$((p_ticks + t))
+        read -r r t < <(measure "$nginx_worker" "$nginx_port")
+        n_requests=$((n_requests + r)) n_ticks=$((n_ticks + t))
     done
-    echo "pelmard $mode: rps=$(awk -v t="$p_total" -v r="$rounds" 'BEGIN { printf "%.0f", t / r }')"
-    echo "nginx   $mode: rps=$(awk -v t="$n_total" -v r="$rounds" 'BEGIN { printf "%.0f", t / r }')"
-    awk -v p="$p_total" -v n="$n_total" -v m="$mode" \
+    total=$(awk -v r="$rounds" -v s="$round_seconds" 'BEGIN { print r * s }')
+    cpu() { awk -v t="$1" -v n="$2" -v hz="$hz" 'BEGIN { printf "%.1f", (n > 0 ? t / hz * 1e6 / n : 0) }'; }
+    echo "pelmard $mode: rps=$(awk -v n="$p_requests" -v t="$total" 'BEGIN { printf "%.0f", n / t }') cpu_us_per_request=$(cpu "$p_ticks" "$p_requests")"
+    echo "nginx   $mode: rps=$(awk -v n="$n_requests" -v t="$total" 'BEGIN { printf "%.0f", n / t }') cpu_us_per_request=$(cpu "$n_ticks" "$n_requests")"
+    awk -v p="$p_requests" -v n="$n_requests" -v m="$mode" \
         'BEGIN { printf "ratio pelmard/nginx (%s): %.2f\n", m, (n > 0 ? p / n : 0) }'
 done
 
@@ -165,7 +181,6 @@ calls_per_request() {
     awk -v c="$calls" -v r="$requests" 'BEGIN { printf "%.1f (%d calls, %d requests)\n", (r > 0 ? c / r : 0), c, r }'
 }
 if command -v strace >/dev/null; then
-    nginx_worker=$(pgrep -P "$(cat "$work/nginx/nginx.pid")" | head -1)
     echo "pelmard: $(calls_per_request "$pelmar_pid" "$pelmar_port")"
     echo "nginx:   $(calls_per_request "$nginx_worker" "$nginx_port")"
 else
