@@ -114,13 +114,17 @@ SFileIdentity IdentityOf(const struct stat& st) {
     return identity;
 }
 
-std::size_t ReadFully(int fd, std::size_t offset, char* buffer, std::size_t size) {
+// Reads until size bytes or the end; *failed is set when a read fails.
+std::size_t ReadFully(int fd, std::uint64_t offset, char* buffer, std::size_t size,
+                      bool* failed = nullptr) {
     std::size_t done = 0;
     while (done < size) {
         const ssize_t n =
             ::pread(fd, buffer + done, size - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
+        if (n < 0 && failed)
+            *failed = true;
         if (n <= 0)
             break;
         done += static_cast<std::size_t>(n);
@@ -373,17 +377,9 @@ long CDirectoryHandle::ReadStart(const char* relativePath, char* buffer, std::si
         if (ok)
             *identity = IdentityOf(st);
     }
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(fd, buffer + done, size - done, static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            ok = false;
-        if (n <= 0)
-            break;
-        done += static_cast<std::size_t>(n);
-    }
+    bool failed = false;
+    const std::size_t done = ReadFully(fd, 0, buffer, size, &failed);
+    ok = ok && !failed;
     ::close(fd);
     return ok ? static_cast<long>(done) : -1;
 }
@@ -404,6 +400,9 @@ bool CFileHandle::Open(const std::string& path, Mode mode) {
     Close();
     int flags = 0;
     switch (mode) {
+    case Mode::ReadOnly:
+        flags = O_RDONLY;
+        break;
     case Mode::ReadWrite:
         flags = O_RDWR;
         break;
@@ -422,7 +421,14 @@ bool CFileHandle::Open(const std::string& path, Mode mode) {
     return m_fd >= 0;
 }
 
-std::size_t CFileHandle::ReadAt(std::size_t offset, char* buffer, std::size_t size) {
+std::int64_t CFileHandle::RegularFileSize() const {
+    struct stat st;
+    if (m_fd < 0 || ::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0)
+        return -1;
+    return st.st_size;
+}
+
+std::size_t CFileHandle::ReadAt(std::uint64_t offset, char* buffer, std::size_t size) {
     return IsOpen() ? ReadFully(m_fd, offset, buffer, size) : 0;
 }
 

@@ -96,6 +96,7 @@ private:
 class CFileHandle {
 public:
     enum class Mode {
+        ReadOnly,        // an existing file
         ReadWrite,       // an existing file
         ReadWriteCreate, // made if missing, content kept
         CreateTruncate,  // write only, made or emptied
@@ -109,9 +110,12 @@ public:
 
     bool Open(const std::string& path, Mode mode);
     bool IsOpen() const { return m_fd >= 0; }
-    // Reads up to size bytes at offset; returns the count read (0 at the end
-    // or on failure).
-    std::size_t ReadAt(std::size_t offset, char* buffer, std::size_t size);
+    // The open file's length when it is a regular file; -1 for anything else
+    // (a directory, a pipe) or when no file is open.
+    std::int64_t RegularFileSize() const;
+    // Reads up to size bytes at offset; returns the count read (short at the
+    // end, 0 on failure).
+    std::size_t ReadAt(std::uint64_t offset, char* buffer, std::size_t size);
     bool WriteAt(std::size_t offset, std::string_view data);
     // Flushes what was written to the disk.
     bool Sync();

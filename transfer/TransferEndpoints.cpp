@@ -9,16 +9,13 @@
 #include "base/BinaryId.h"
 #include "protocol/ServentSocket.h"
 #include "protocol/wire/ServentRequest.h"
+#include "store/FileSystem.h"
 #include "store/ResRecord.h"
 #include "store/StorePaths.h"
 #include "store/ThreadRecord.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -40,60 +37,21 @@ std::string OkHeader(std::uint64_t length) {
            "\r\nContent-Type: application/octet-stream\r\n\r\n";
 }
 
-// A store file opened for serving: descriptor and size, read by offset.
-class CServedFile {
-public:
-    CServedFile() = default;
-    ~CServedFile() { Close(); }
-    CServedFile(const CServedFile&) = delete;
-    CServedFile& operator=(const CServedFile&) = delete;
-
-    // Only a regular file is served; its length is taken when it is opened.
-    bool Open(const std::string& path) {
-        do {
-            m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        } while (m_fd < 0 && errno == EINTR);
-        struct stat st;
-        if (m_fd < 0 || ::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
-            Close();
-            return false;
-        }
-        m_size = static_cast<std::uint64_t>(st.st_size);
-        return true;
-    }
-    std::uint64_t Size() const { return m_size; }
-    // Reads up to size bytes at offset; the count read (short at the end).
-    std::size_t ReadAt(std::uint64_t offset, char* buffer, std::size_t size) {
-        std::size_t done = 0;
-        while (m_fd >= 0 && done < size) {
-            const ssize_t n =
-                ::pread(m_fd, buffer + done, size - done, static_cast<off_t>(offset + done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            done += static_cast<std::size_t>(n);
-        }
-        return done;
-    }
-    void Close() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-    }
-
-private:
-    int m_fd = -1;
-    std::uint64_t m_size = 0;
-};
+// Opens a store file for serving; only a regular file is served, and its
+// length is taken when it is opened. -1 when there is nothing to serve.
+std::int64_t OpenServed(const std::string& path, storefs::CFileHandle& file) {
+    if (!file.Open(path, storefs::CFileHandle::Mode::ReadOnly))
+        return -1;
+    return file.RegularFileSize();
+}
 
 // One file after its header, read in pieces as the connection drains. The
 // length was announced when the file was opened; should the file come up
 // short, zeros make up the rest so the reply keeps its announced framing.
 class CFileReply : public IReplyStream {
 public:
-    CFileReply(std::unique_ptr<CServedFile> file, std::string header)
-        : m_file(std::move(file)), m_left(m_file->Size()), m_header(std::move(header)) {}
+    CFileReply(std::unique_ptr<storefs::CFileHandle> file, std::uint64_t length, std::string header)
+        : m_file(std::move(file)), m_left(length), m_header(std::move(header)) {}
 
     bool Next(std::string& out) override {
         if (!m_header.empty()) {
@@ -113,7 +71,7 @@ public:
     }
 
 private:
-    std::unique_ptr<CServedFile> m_file;
+    std::unique_ptr<storefs::CFileHandle> m_file;
     std::uint64_t m_left;
     std::uint64_t m_done = 0;
     std::string m_header;
@@ -144,10 +102,11 @@ public:
 private:
     // The chunk of one ".res": its size line, its bytes, CR LF.
     static bool AppendChunk(const std::string& path, std::string& out) {
-        CServedFile file;
-        if (!file.Open(path) || file.Size() > kMaxServedRes)
+        storefs::CFileHandle file;
+        const std::int64_t length = OpenServed(path, file);
+        if (length < 0 || static_cast<std::uint64_t>(length) > kMaxServedRes)
             return false;
-        std::string bytes(static_cast<std::size_t>(file.Size()), '\0');
+        std::string bytes(static_cast<std::size_t>(length), '\0');
         // A file that shrank while being read: the chunk tells the bytes there are.
         bytes.resize(file.ReadAt(0, bytes.data(), bytes.size()));
         char size[32];
@@ -206,13 +165,14 @@ void ServeThreadFile(CPelmarDoc& doc, CServentSocket& connection, const CServent
     const std::string& root = doc.GetThreadDir();
     const std::string path = resId.empty() ? storepaths::ThreadFile(root, threadId)
                                            : storepaths::ResFile(root, threadId, resId);
-    auto file = std::make_unique<CServedFile>();
-    if (!file->Open(path)) {
+    auto file = std::make_unique<storefs::CFileHandle>();
+    const std::int64_t length = OpenServed(path, *file);
+    if (length < 0) {
         connection.Send(kNotFound);
         return;
     }
-    const std::uint64_t length = file->Size();
-    connection.SendStream(std::make_unique<CFileReply>(std::move(file), OkHeader(length)));
+    const auto size = static_cast<std::uint64_t>(length);
+    connection.SendStream(std::make_unique<CFileReply>(std::move(file), size, OkHeader(size)));
 }
 
 bool ServePostBody(CPelmarDoc& doc, CServentSocket& connection, const CServentRequest& request,

@@ -1,4 +1,4 @@
-// Store file operations: which directory entries a listing by suffix takes.
+// Store file operations: listing by suffix, atomic writes, read-only handles.
 #include "TempDir.h"
 
 #include <algorithm>
@@ -60,4 +60,20 @@ TEST_F(FileSystemTest, AtomicWriteCreatesAndReplacesLeavingNoOtherName) {
         }
     }
     EXPECT_FALSE(storefs::WriteFileAtomically(dir + "/missing/a.res", "x"));
+}
+
+// What is served is sized by this: only a regular file has a length to send.
+TEST_F(FileSystemTest, ReadOnlyHandleSizesRegularFilesAndRefusesTheRest) {
+    WriteAll(root + "a.thread", "twelve bytes");
+    ASSERT_TRUE(storefs::MakeDirectories(root + "dir.thread"));
+    storefs::CFileHandle file;
+    ASSERT_TRUE(file.Open(root + "a.thread", storefs::CFileHandle::Mode::ReadOnly));
+    EXPECT_EQ(file.RegularFileSize(), 12);
+    char buffer[16] = {};
+    EXPECT_EQ(file.ReadAt(7, buffer, sizeof buffer), 5u);
+    EXPECT_EQ(std::string(buffer, 5), "bytes");
+    ASSERT_TRUE(file.Open(root + "dir.thread", storefs::CFileHandle::Mode::ReadOnly));
+    EXPECT_EQ(file.RegularFileSize(), -1);
+    EXPECT_FALSE(file.Open(root + "missing.thread", storefs::CFileHandle::Mode::ReadOnly));
+    EXPECT_EQ(file.RegularFileSize(), -1);
 }
