@@ -11,45 +11,56 @@ std::string CreatedText(std::uint32_t created) {
 }
 } // namespace
 
+bool CThreadRows::StoredRow(const std::string& root, const std::string& id, CThreadRow& row) {
+    CThreadRecord record;
+    if (!record.Load(id, root))
+        return false;
+    row = CThreadRow();
+    row.id = id;
+    row.title = record.GetTitle();
+    row.held = record.GetHeld();
+    row.resCount = record.GetResCount();
+    row.name = record.GetName();
+    row.updated = CPageBuilder::FormatTime(record.GetUpdated());
+    row.created = CreatedText(record.GetCreated());
+    return true;
+}
+
+CThreadRow CThreadRows::AnnouncedRow(const std::string& root, const std::string& id,
+                                     const std::string& title, std::uint16_t resCount,
+                                     const std::string& name, std::uint32_t time, bool isNew) {
+    CThreadRow row;
+    row.id = id;
+    row.title = title;
+    row.resCount = resCount;
+    row.name = name;
+    row.updated = CPageBuilder::FormatTime(time);
+    CThreadRecord record;
+    if (record.Load(id, root)) {
+        row.held = record.GetHeld();
+        row.created = CreatedText(record.GetCreated());
+        row.icon = isNew ? CThreadRow::kLightning : CThreadRow::kSheet;
+    } else {
+        row.icon = CThreadRow::kLightning;
+    }
+    return row;
+}
+
 void CThreadRows::Refill(const std::string& category) {
     m_category = category;
     m_rows.clear();
     std::vector<std::string> ids;
     CThreadIndex(category, m_root).List(ids);
-    for (const std::string& id : ids) {
-        CThreadRecord record;
-        if (!record.Load(id, m_root))
-            continue;
-        CThreadRow row;
-        row.id = id;
-        row.title = record.GetTitle();
-        row.held = record.GetHeld();
-        row.resCount = record.GetResCount();
-        row.name = record.GetName();
-        row.updated = CPageBuilder::FormatTime(record.GetUpdated());
-        row.created = CreatedText(record.GetCreated());
-        m_rows.push_back(std::move(row));
-    }
+    CThreadRow row;
+    for (const std::string& id : ids)
+        if (StoredRow(m_root, id, row))
+            m_rows.push_back(std::move(row));
 }
 
 void CThreadRows::UpdateThreadRow(const std::string& id, const std::string& title,
                                   std::uint16_t resCount, const std::string& name,
                                   std::uint32_t time, bool isNew) {
-    CThreadRow fresh;
-    fresh.id = id;
-    fresh.title = title;
-    fresh.resCount = resCount;
-    fresh.name = name;
-    fresh.updated = CPageBuilder::FormatTime(time);
-    CThreadRecord record;
-    if (record.Load(id, m_root)) {
-        fresh.held = record.GetHeld();
-        fresh.created = CreatedText(record.GetCreated());
-        fresh.icon = isNew ? CThreadRow::kLightning : CThreadRow::kSheet;
-    } else {
-        fresh.icon = CThreadRow::kLightning; // not in the cache: nothing held
-    }
-
+    const CThreadRow fresh = AnnouncedRow(m_root, id, title, resCount, name, time, isNew);
     bool done = false;
     for (std::size_t i = 0; i < m_rows.size(); ++i) {
         if (isNew) {

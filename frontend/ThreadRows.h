@@ -33,6 +33,15 @@ public:
     void UpdateThreadRow(const std::string& id, const std::string& title, std::uint16_t resCount,
                          const std::string& name, std::uint32_t time, bool isNew);
 
+    // The row of a stored thread; false when its record cannot be read.
+    static bool StoredRow(const std::string& root, const std::string& id, CThreadRow& row);
+    // The row an announced or fetched thread shows: its summary's texts, with
+    // what is held of it from the store. A thread not in the store has
+    // nothing held and the lightning mark.
+    static CThreadRow AnnouncedRow(const std::string& root, const std::string& id,
+                                   const std::string& title, std::uint16_t resCount,
+                                   const std::string& name, std::uint32_t time, bool isNew);
+
     const std::string& Category() const { return m_category; }
     const std::vector<CThreadRow>& Rows() const { return m_rows; }
 

@@ -5,10 +5,8 @@
 
 #include "app/PelmarDoc.h"
 #include "store/ThreadIndex.h"
-#include "store/ThreadRecord.h"
 #include "ui/DisplayText.h"
 #include "ui/ListIcons.h"
-#include "frontend/PageBuilder.h"
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
@@ -19,6 +17,10 @@
 #include <vector>
 
 namespace {
+
+// The rows name their pictures by the list's picture indices.
+static_assert(int{CThreadRow::kSheet} == int{listicons::kSheet} &&
+              int{CThreadRow::kLightning} == int{listicons::kLightning});
 
 struct ColumnLayout {
     const char* header;
@@ -38,10 +40,6 @@ QByteArray Bytes(const std::string& text) {
 std::string ItemBytes(const QTreeWidgetItem& row, int column) {
     const QByteArray bytes = row.data(column, Qt::UserRole).toByteArray();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-std::string CreatedText(std::uint32_t created) {
-    return created != 0 ? CPageBuilder::FormatTime(created) : std::string();
 }
 
 } // namespace
@@ -96,7 +94,8 @@ std::string CThreadListView::RowTitle(const QTreeWidgetItem& row) {
     return ItemBytes(row, kTitle);
 }
 
-void CThreadListView::FillRow(QTreeWidgetItem& row, const RowTexts& texts, bool keepCreated) const {
+void CThreadListView::FillRow(QTreeWidgetItem& row, const CThreadRow& texts,
+                              bool keepCreated) const {
     row.setIcon(kIcon, m_icons[texts.icon]);
     row.setData(kIcon, kIconRole, texts.icon);
     row.setText(kTitle, displaytext::SingleLine(texts.title));
@@ -119,20 +118,11 @@ void CThreadListView::Refill() {
     std::vector<std::string> ids;
     CThreadIndex(m_doc.GetCurrentCategory(), m_doc.GetThreadDir()).List(ids);
     QList<QTreeWidgetItem*> rows;
+    CThreadRow texts;
     for (const std::string& id : ids) {
-        CThreadRecord record;
         // A thread whose record cannot be read is left out; the rest are whole.
-        if (!record.Load(id, m_doc.GetThreadDir()))
+        if (!CThreadRows::StoredRow(m_doc.GetThreadDir(), id, texts))
             continue;
-        RowTexts texts;
-        texts.id = id;
-        texts.title = record.GetTitle();
-        texts.held = record.GetHeld();
-        texts.resCount = record.GetResCount();
-        texts.name = record.GetName();
-        texts.updated = CPageBuilder::FormatTime(record.GetUpdated());
-        texts.created = CreatedText(record.GetCreated());
-        texts.icon = listicons::kSheet;
         auto* row = new QTreeWidgetItem;
         FillRow(*row, texts);
         rows << row;
@@ -141,22 +131,9 @@ void CThreadListView::Refill() {
 }
 
 void CThreadListView::UpdateThreadRow(const CThreadSummary& summary) {
-    RowTexts texts;
-    texts.id = summary.threadId;
-    texts.title = summary.title;
-    texts.resCount = summary.resCount;
-    texts.name = summary.name;
-    texts.updated = CPageBuilder::FormatTime(summary.time);
-    CThreadRecord record;
-    if (record.Load(summary.threadId, m_doc.GetThreadDir())) {
-        texts.held = record.GetHeld();
-        texts.created = CreatedText(record.GetCreated());
-        texts.icon = summary.isNew ? listicons::kLightning : listicons::kSheet;
-    } else {
-        // Not in the cache: nothing held, no creation time.
-        texts.icon = listicons::kLightning;
-    }
-
+    const CThreadRow texts =
+        CThreadRows::AnnouncedRow(m_doc.GetThreadDir(), summary.threadId, summary.title,
+                                  summary.resCount, summary.name, summary.time, summary.isNew);
     bool done = false;
     // The row count is read on every step: rows go and come during the walk.
     for (int i = 0; i < topLevelItemCount(); ++i) {
@@ -174,8 +151,8 @@ void CThreadListView::UpdateThreadRow(const CThreadSummary& summary) {
             }
         } else if (RowId(*topLevelItem(i)) == texts.id) {
             // A fetched thread keeps its place and shows as held.
-            RowTexts fetched = texts;
-            fetched.icon = listicons::kSheet;
+            CThreadRow fetched = texts;
+            fetched.icon = CThreadRow::kSheet;
             FillRow(*topLevelItem(i), fetched, true);
             done = true;
         }

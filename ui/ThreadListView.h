@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/PelmarUi.h"
+#include "frontend/ThreadRows.h"
 
 #include <QIcon>
 #include <QTreeWidget>
@@ -37,20 +38,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    struct RowTexts {
-        std::string id;
-        std::string title;
-        unsigned held = 0;
-        unsigned resCount = 0;
-        std::string name;
-        std::string updated;
-        std::string created; // empty when the creation time is 0
-        int icon = 0;
-    };
-
     // keepCreated: a row being refreshed keeps the creation time it shows
     // when the fresh texts have none.
-    void FillRow(QTreeWidgetItem& row, const RowTexts& texts, bool keepCreated = false) const;
+    void FillRow(QTreeWidgetItem& row, const CThreadRow& texts, bool keepCreated = false) const;
     void OnSelectionChanged();
     void OnItemClicked(QTreeWidgetItem* item);
     void OnItemDoubleClicked(QTreeWidgetItem* item);
