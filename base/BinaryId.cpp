@@ -21,17 +21,20 @@ CBinaryId CBinaryId::FromText(std::string_view text) {
 
 void CBinaryId::SetBytes(const std::uint8_t* bytes) {
     static const char kHex[] = "0123456789abcdef";
+    // Every message header carries ids: the digits are made in place and the
+    // text is set once.
+    char text[32];
     unsigned sum = 0;
-    m_text.clear();
-    m_text.reserve(32);
     for (std::size_t i = 0; i < m_bytes.size(); ++i) {
         m_bytes[i] = bytes[i];
-        sum += bytes[i];
-        m_text += kHex[bytes[i] >> 4];
-        m_text += kHex[bytes[i] & 0x0f];
+        sum |= bytes[i];
+        text[2 * i] = kHex[bytes[i] >> 4];
+        text[2 * i + 1] = kHex[bytes[i] & 0x0f];
     }
     if (sum == 0)
         m_text.clear();
+    else
+        m_text.assign(text, sizeof text);
 }
 
 void CBinaryId::SetText(std::string_view text) {
