@@ -24,14 +24,14 @@ void CBinaryId::SetBytes(const std::uint8_t* bytes) {
     // Every message header carries ids: the digits are made in place and the
     // text is set once.
     char text[32];
-    unsigned sum = 0;
+    unsigned anySet = 0;
     for (std::size_t i = 0; i < m_bytes.size(); ++i) {
         m_bytes[i] = bytes[i];
-        sum |= bytes[i];
+        anySet |= bytes[i];
         text[2 * i] = kHex[bytes[i] >> 4];
         text[2 * i + 1] = kHex[bytes[i] & 0x0f];
     }
-    if (sum == 0)
+    if (anySet == 0)
         m_text.clear();
     else
         m_text.assign(text, sizeof text);
