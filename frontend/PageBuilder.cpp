@@ -2,6 +2,8 @@
 // responses.
 #include "frontend/PageBuilder.h"
 
+#include "frontend/PageFilter.h"
+
 #include "base/TextEscaping.h"
 
 #include "base/BinaryId.h"
@@ -58,6 +60,9 @@ void AppendEntry(std::string& page, const CPageEntry& entry) {
     page += "<br><br>\r\n";
 }
 
+// "あぼーん" in Shift_JIS: what a replaced post shows in each of its texts.
+constexpr std::string_view kAbone = "\x82\xa0\x82\xda\x81\x5b\x82\xf1";
+
 } // namespace
 
 CPageBuilder::CPageBuilder(std::string root, IStoreReporter* reporter)
@@ -89,6 +94,10 @@ std::vector<CPagePost> CPageBuilder::LoadPosts(std::string_view threadId) const 
 }
 
 std::string CPageBuilder::BuildPage(std::string_view threadId) const {
+    return BuildPage(threadId, nullptr);
+}
+
+std::string CPageBuilder::BuildPage(std::string_view threadId, const IPageFilter* filter) const {
     CThreadRecord thread;
     if (!thread.Load(threadId, m_root))
         return {};
@@ -99,25 +108,40 @@ std::string CPageBuilder::BuildPage(std::string_view threadId) const {
     std::vector<CPagePost> posts = LoadPosts(threadId);
     if (posts.empty()) // the record went away meanwhile
         return {};
+    std::vector<EPostShow> shows(posts.size(), EPostShow::Show);
+    if (filter)
+        for (std::size_t i = 0; i < posts.size(); ++i)
+            shows[i] = filter->Judge(posts[i]);
+    // The title is the opening post's: a filtered opening post takes it along.
+    const std::string title =
+        shows.front() == EPostShow::Show ? Escape(posts.front().title) : std::string(kAbone);
     std::string page = "<html><head>\r\n"
                        "<meta http-equiv=\"Content-Language\" content=\"ja\">\r\n"
                        "<meta http-equiv=\"Content-Type\" content=\"text/html; "
                        "charset=shift_jis\">\r\n"
                        "<title>";
-    page += Escape(posts.front().title);
+    page += title;
     page += "</title>\r\n</head><body><dl>\r\n";
-    for (const CPagePost& post : posts)
-        AppendEntry(page, CPageEntry{Escape(post.title), Escape(post.name), Escape(post.mail),
-                                     post.time, post.id, Escape(post.body)});
+    for (std::size_t i = 0; i < posts.size(); ++i) {
+        const CPagePost& post = posts[i];
+        if (shows[i] == EPostShow::Hide)
+            continue;
+        if (shows[i] == EPostShow::Abone)
+            AppendEntry(page, CPageEntry{std::string(kAbone), std::string(kAbone), std::string(),
+                                         post.time, post.id, std::string(kAbone)});
+        else
+            AppendEntry(page, CPageEntry{Escape(post.title), Escape(post.name), Escape(post.mail),
+                                         post.time, post.id, Escape(post.body)});
+    }
     page += "</dl></body></html>";
     return page;
 }
 
-CPageBuilder::Outcome CPageBuilder::RenderThread(std::string_view threadId,
-                                                 const std::string& path) const {
+CPageBuilder::Outcome CPageBuilder::RenderThread(std::string_view threadId, const std::string& path,
+                                                 const IPageFilter* filter) const {
     if (threadId.empty())
         return Outcome::NoThread;
-    const std::string page = BuildPage(threadId);
+    const std::string page = BuildPage(threadId, filter);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out)
         return Outcome::NotWritten;

@@ -10,6 +10,7 @@
 
 #include <vector>
 
+class IPageFilter;
 class IStoreReporter;
 
 // One post of a thread as its record holds it (texts raw, not escaped).
@@ -39,12 +40,17 @@ public:
     // The page of a thread: empty when its record cannot be loaded, the
     // no-data page when none of its posts is held.
     std::string BuildPage(std::string_view threadId) const;
+    // The same with the reader's filter: posts it hides are left out, posts
+    // it replaces show "あぼーん" with their time and id. Without a filter,
+    // or when it shows every post, the page is the one above byte for byte.
+    std::string BuildPage(std::string_view threadId, const IPageFilter* filter) const;
     // The posts the page shows, in its order: the opening post, then the held
     // responses ascending by posting time (equal times in listing order).
     // Empty when the record cannot be loaded or none of its posts is held.
     std::vector<CPagePost> LoadPosts(std::string_view threadId) const;
     // Builds the page and replaces the file at path with it.
-    Outcome RenderThread(std::string_view threadId, const std::string& path) const;
+    Outcome RenderThread(std::string_view threadId, const std::string& path,
+                         const IPageFilter* filter = nullptr) const;
 
     // Local time as "%y/%m/%d %H:%M:%S"; empty when it cannot be converted.
     // Reads the time zone from the C library (TZ).

@@ -2,6 +2,8 @@
 // the pages of threads that are missing or not held.
 #include "frontend/PageBuilder.h"
 
+#include "frontend/PageFilter.h"
+
 #include "store/ResRecord.h"
 #include "store/StoreReporter.h"
 #include "store/ThreadRecord.h"
@@ -97,6 +99,45 @@ TEST_F(PageBuilderTest, NoThreadWritesNothingMissingThreadAnEmptyFileNotHeldTheN
     EXPECT_EQ(builder.BuildPage(kThreadId),
               "<html><body><br><br><p align=\"center\">\x83\x66\x81\x5b\x83\x5e\x82\xaa\x91\xb6"
               "\x8d\xdd\x82\xb5\x82\xdc\x82\xb9\x82\xf1\x81\x42</p></body></html>");
+}
+
+// Judges each post by its name: "hide" hides, "abone" replaces.
+class CNameFilter : public IPageFilter {
+public:
+    EPostShow Judge(const CPagePost& post) const override {
+        return post.name == "hide"    ? EPostShow::Hide
+               : post.name == "abone" ? EPostShow::Abone
+                                      : EPostShow::Show;
+    }
+};
+
+TEST_F(PageBuilderTest, FilterThatShowsEveryPostKeepsThePageByteForByte) {
+    MakeThread(1);
+    ASSERT_TRUE(Res(kIdA, "r", "", 1015675600).Create(root, nullptr));
+    CNameFilter filter;
+    EXPECT_EQ(builder.BuildPage(kThreadId, &filter), builder.BuildPage(kThreadId));
+}
+
+TEST_F(PageBuilderTest, HiddenPostIsLeftOutAndReplacedPostShowsAboneWithItsTimeAndId) {
+    MakeThread(1);
+    ASSERT_TRUE(CResRecord(CBinaryId::FromText(kThreadId), CBinaryId::FromText(kIdA), {}, "Re",
+                           "hide", "", "secret", {}, {}, 1015675600)
+                    .Create(root, nullptr));
+    ASSERT_TRUE(CResRecord(CBinaryId::FromText(kThreadId), CBinaryId::FromText(kIdB), {}, "Re",
+                           "abone", "m", "rude", {}, {}, 1015675700)
+                    .Create(root, nullptr));
+    CNameFilter filter;
+    const std::string page = builder.BuildPage(kThreadId, &filter);
+    EXPECT_EQ(page.find(kIdA), std::string::npos);
+    EXPECT_EQ(page.find("secret"), std::string::npos);
+    EXPECT_EQ(page.find("rude"), std::string::npos);
+    const std::string abone = "\x82\xa0\x82\xda\x81\x5b\x82\xf1";
+    EXPECT_NE(page.find("<dt><font color=\"#000080\"><b>" + abone +
+                        "</b></font>  <font color=\"#008000\">" + abone +
+                        "</font> <font size=\"2\">02/03/09 21:08:20</font> "
+                        "<font color=\"#FFFFFF\" size=\"2\">" +
+                        kIdB + "</font><dd>" + abone + "<br><br>\r\n"),
+              std::string::npos);
 }
 
 } // namespace

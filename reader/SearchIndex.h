@@ -1,0 +1,54 @@
+// CSearchIndex: full-text search over every held post's title, name and body.
+// The texts are converted from Shift_JIS to UTF-8 and folded (textfold) into
+// an FTS5 table with the trigram tokenizer; a query shorter than three
+// characters is a plain scan of the same folded texts. Hits come newest first
+// with a snippet of the original text around the match. The store stays the
+// truth: the index is filled from it and can always be made again. Writing
+// runs on the index worker, searching on the caller's thread; each takes the
+// database's lock only while it touches the database.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CReaderDb;
+
+struct CSearchHit {
+    std::string threadId;
+    std::string postId; // the response id, or the thread id for the opening post
+    std::uint32_t time = 0;
+    std::string threadTitle; // UTF-8
+    // The snippet, UTF-8: the match and up to a few dozen characters either side.
+    std::string before;
+    std::string match;
+    std::string after;
+};
+
+class CSearchIndex {
+public:
+    static constexpr std::size_t kSnippetSide = 30; // characters
+
+    CSearchIndex(CReaderDb& db, std::string storeRoot);
+
+    // Reads the thread from the store and replaces what the index holds of it;
+    // a thread the store no longer holds leaves the index.
+    void IndexThread(std::string_view threadId);
+    void RemoveThread(std::string_view threadId);
+    // Indexes every thread whose held count or update time differs from the
+    // index and drops threads the store lost; stops early when stop is set.
+    // The number of threads (re)indexed.
+    std::size_t CatchUp(const std::atomic<bool>* stop = nullptr);
+
+    std::vector<CSearchHit> Search(std::string_view queryUtf8, std::size_t limit = 50);
+
+    // The snippet parts of text around the first match of the folded query.
+    static bool MakeSnippet(std::string_view text, std::string_view foldedQuery, CSearchHit& hit);
+
+private:
+    CReaderDb& m_db;
+    std::string m_root;
+};
