@@ -19,4 +19,8 @@ public:
     virtual void SetStatusOpen(int state) = 0;
     virtual void SetStatusNeighbours(const std::array<std::string, 4>& peers) = 0;
     virtual void SetProgress(int percent) = 0;
+    // True while the view runs a command of its own. What the node would ask
+    // or tell the user meanwhile belongs to that command: it answers its
+    // caller with the reason, and no dialog of the user interface opens.
+    virtual bool IsRunningCommand() const { return false; }
 };

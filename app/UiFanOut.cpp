@@ -12,8 +12,14 @@ void CUiFanOut::RemoveView(IPelmarView* view) {
     m_views.erase(std::remove(m_views.begin(), m_views.end(), view), m_views.end());
 }
 
+bool CUiFanOut::ViewCommandRuns() const {
+    return std::any_of(m_views.begin(), m_views.end(),
+                       [](const IPelmarView* view) { return view->IsRunningCommand(); });
+}
+
 void CUiFanOut::ShowMessage(std::string_view textUtf8, MessageIcon icon) {
-    m_ui.ShowMessage(textUtf8, icon);
+    if (!ViewCommandRuns())
+        m_ui.ShowMessage(textUtf8, icon);
     ForEachView([&](IPelmarView& view) { view.OnMessage(textUtf8); });
 }
 

@@ -50,8 +50,14 @@ std::string_view HostPart(std::string_view hostAndPort) {
 std::string CWebAccess::LoadOrCreateToken(const std::string& path, std::string& error) {
     // An existing token is kept; its file is made private again if someone
     // opened it up.
-    const int existing = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int existing = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (existing >= 0) {
+        struct stat info {};
+        if (::fstat(existing, &info) != 0 || !S_ISREG(info.st_mode)) {
+            ::close(existing);
+            error = path + " is not a regular file";
+            return {};
+        }
         char buffer[256];
         const ssize_t length = ::read(existing, buffer, sizeof buffer);
         ::fchmod(existing, S_IRUSR | S_IWUSR);
@@ -109,7 +115,8 @@ bool CWebAccess::IsOwnSite(std::string_view host, std::string_view origin,
                            std::string_view fetchSite) const {
     if (!IsOwnName(host))
         return false;
-    if (Trim(fetchSite) == "cross-site")
+    fetchSite = Trim(fetchSite);
+    if (!fetchSite.empty() && fetchSite != "same-origin" && fetchSite != "none")
         return false;
     origin = Trim(origin);
     if (origin.empty())
@@ -130,34 +137,20 @@ bool CWebAccess::IsToken(std::string_view candidate) const {
     return difference == 0;
 }
 
-bool CWebAccess::HasToken(std::string_view authorization, std::string_view cookie) const {
+bool CWebAccess::HasToken(std::string_view authorization) const {
     authorization = Trim(authorization);
     constexpr std::string_view kBearer = "Bearer ";
-    if (authorization.size() > kBearer.size() &&
-        Lower(authorization.substr(0, kBearer.size())) == "bearer " &&
-        IsToken(Trim(authorization.substr(kBearer.size()))))
-        return true;
-    // Cookie: a=b; pelmar_token=...; c=d
-    while (!cookie.empty()) {
-        const auto end = cookie.find(';');
-        const std::string_view pair = Trim(cookie.substr(0, end));
-        const auto equals = pair.find('=');
-        if (equals != std::string_view::npos && Trim(pair.substr(0, equals)) == kCookieName &&
-            IsToken(Trim(pair.substr(equals + 1))))
-            return true;
-        if (end == std::string_view::npos)
-            break;
-        cookie.remove_prefix(end + 1);
-    }
-    return false;
+    return authorization.size() > kBearer.size() &&
+           Lower(authorization.substr(0, kBearer.size())) == "bearer " &&
+           IsToken(Trim(authorization.substr(kBearer.size())));
 }
 
 CWebAccess::Verdict CWebAccess::Check(std::string_view host, std::string_view origin,
                                       std::string_view fetchSite, std::string_view authorization,
-                                      std::string_view cookie, bool needsToken) const {
+                                      bool needsToken) const {
     if (!IsOwnSite(host, origin, fetchSite))
         return Verdict::Forbidden;
-    if (needsToken && !HasToken(authorization, cookie))
+    if (needsToken && !HasToken(authorization))
         return Verdict::Unauthorized;
     return Verdict::Allowed;
 }

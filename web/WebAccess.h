@@ -14,10 +14,10 @@ public:
     enum class Verdict { Allowed, Forbidden, Unauthorized };
 
     static constexpr std::string_view kTokenFile = "webtoken";
-    static constexpr std::string_view kCookieName = "pelmar_token";
 
     // Reads the token from path, or makes a new one there (readable by its
-    // owner alone). Empty, with error set, when neither works.
+    // owner alone). Empty, with error set, when neither works; anything but a
+    // regular file there is left as it is.
     static std::string LoadOrCreateToken(const std::string& path, std::string& error);
 
     // names: the names the interface is reached by: "ADDR:PORT" and, for a
@@ -28,15 +28,17 @@ public:
     const std::string& Token() const { return m_token; }
 
     // The Host header (and Origin and Sec-Fetch-Site, when present) name this
-    // interface.
+    // interface. A browser's request counts as its own only when it says
+    // "same-origin" or "none": another port of the same host is another site.
     bool IsOwnSite(std::string_view host, std::string_view origin,
                    std::string_view fetchSite) const;
-    // The token, from "Authorization: Bearer" or the cookie.
-    bool HasToken(std::string_view authorization, std::string_view cookie) const;
+    // The token, from "Authorization: Bearer". Never from a cookie: a browser
+    // sends a host's cookies to every port of it.
+    bool HasToken(std::string_view authorization) const;
     bool IsToken(std::string_view candidate) const;
 
     Verdict Check(std::string_view host, std::string_view origin, std::string_view fetchSite,
-                  std::string_view authorization, std::string_view cookie, bool needsToken) const;
+                  std::string_view authorization, bool needsToken) const;
 
 private:
     bool IsOwnName(std::string_view hostAndPort) const;

@@ -98,6 +98,19 @@ std::string CWebInterface::CategoryBytes(const QString& name) const {
         std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
 }
 
+bool CWebInterface::KnownCategory(const QString& name, std::string& bytes) const {
+    CCategoryFile categories;
+    if (name.isEmpty() ||
+        categories.Load(m_doc.DataPath("category.dat")) != CCategoryFile::Result::Ok)
+        return false;
+    for (const CCategoryItem& item : categories.Items())
+        if (Text(item.name) == name) {
+            bytes = item.name;
+            return true;
+        }
+    return false;
+}
+
 CThreadRows CWebInterface::RowsOf(const std::string& category) const {
     if (category == m_doc.GetCurrentCategory() && m_rowsFilled && m_rows.Category() == category)
         return m_rows;

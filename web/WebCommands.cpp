@@ -16,6 +16,8 @@
 #include <QJsonObject>
 #include <QUrlQuery>
 
+#include <algorithm>
+
 using webjson::CFieldCheck;
 
 namespace {
@@ -41,6 +43,9 @@ bool TakePostTexts(const QJsonObject& object, Draft& draft, QString& reason) {
     return true;
 }
 
+const QString kUnknownCategory =
+    QStringLiteral("\"category\" must name a category of category.dat");
+
 } // namespace
 
 void CWebInterface::SelectCategoryBytes(const std::string& category) {
@@ -58,7 +63,10 @@ CWebInterface::Response CWebInterface::SelectCategory(const QHttpServerRequest& 
         return Error(Status::BadRequest, reason);
     if (!object.value(QStringLiteral("category")).isString())
         return Error(Status::BadRequest, QStringLiteral("\"category\" must be a string"));
-    SelectCategoryBytes(CategoryBytes(object.value(QStringLiteral("category")).toString()));
+    std::string category;
+    if (!KnownCategory(object.value(QStringLiteral("category")).toString(), category))
+        return Error(Status::NotFound, kUnknownCategory);
+    SelectCategoryBytes(category);
     return Response(
         QJsonObject{{QStringLiteral("category"), webjson::Text(m_doc.GetCurrentCategory())}});
 }
@@ -71,8 +79,12 @@ CWebInterface::Response CWebInterface::RefreshCategory(const QHttpServerRequest&
     const QJsonValue category = object.value(QStringLiteral("category"));
     if (!category.isUndefined() && !category.isString())
         return Error(Status::BadRequest, QStringLiteral("\"category\" must be a string"));
-    if (category.isString())
-        SelectCategoryBytes(CategoryBytes(category.toString()));
+    if (category.isString()) {
+        std::string bytes;
+        if (!KnownCategory(category.toString(), bytes))
+            return Error(Status::NotFound, kUnknownCategory);
+        SelectCategoryBytes(bytes);
+    }
     if (m_doc.CountEstablished() == 0)
         return Error(Status::Conflict, QString::fromUtf8(strings::kNotConnected));
     // The query for the category; its answers add rows as they come.
@@ -92,21 +104,18 @@ CWebInterface::Response CWebInterface::PostThread(const QHttpServerRequest& requ
     if (!category.isUndefined() && !category.isString())
         return Error(Status::BadRequest, QStringLiteral("\"category\" must be a string"));
     // Without a category the thread goes to the current one, as the dialog's
-    // preset; a category of "category.dat" is taken as the tree has it.
-    draft.category =
-        category.isString() ? CategoryBytes(category.toString()) : m_doc.GetCurrentCategory();
-    if (draft.category.find_first_of("\r\n") != std::string::npos)
-        return Error(Status::BadRequest, QStringLiteral("\"category\" must be one line"));
-    if (draft.category.size() > webjson::kCategoryLimit &&
-        draft.category != m_doc.GetCurrentCategory())
-        return Error(Status::BadRequest,
-                     QString::fromUtf8(strings::kTooLong).arg(webjson::kCategoryLimit));
+    // preset; either must be a category of "category.dat" (taken as the tree
+    // has it), as the dialog offers no other.
+    if (!KnownCategory(category.isString() ? category.toString()
+                                           : webjson::Text(m_doc.GetCurrentCategory()),
+                       draft.category))
+        return Error(Status::BadRequest, kUnknownCategory);
     if (!TakePostTexts(object, draft, reason))
         return Error(Status::BadRequest, reason);
 
     const std::string id = m_doc.PostThread(draft);
     if (id.empty())
-        return Error(Status::InternalServerError, m_lastMessage);
+        return Error(Status::InternalServerError, CommandFailure());
     return Response(QJsonObject{{QStringLiteral("id"), QString::fromStdString(id)}},
                     Status::Created);
 }
@@ -126,7 +135,7 @@ CWebInterface::Response CWebInterface::PostResponse(const QString& id,
 
     const std::string resId = m_doc.PostResponse(threadId, draft);
     if (resId.empty())
-        return Error(Status::InternalServerError, m_lastMessage);
+        return Error(Status::InternalServerError, CommandFailure());
     return Response(QJsonObject{{QStringLiteral("id"), QString::fromStdString(resId)},
                                 {QStringLiteral("threadId"), id}},
                     Status::Created);
@@ -159,11 +168,22 @@ CWebInterface::Response CWebInterface::DeleteThread(const QString& id,
         return Error(Status::NotFound, QStringLiteral("no such thread"));
     // Deleted from the category the page lists (by default the current one).
     const QUrlQuery query = request.query();
-    if (query.hasQueryItem(QStringLiteral("category")))
-        SelectCategoryBytes(
-            CategoryBytes(query.queryItemValue(QStringLiteral("category"), QUrl::FullyDecoded)));
-    m_doc.SetCurrentThreadId(id.toStdString());
-    m_doc.DeleteThread(id.toStdString());
+    std::string category = m_doc.GetCurrentCategory();
+    if (query.hasQueryItem(QStringLiteral("category")) &&
+        !KnownCategory(query.queryItemValue(QStringLiteral("category"), QUrl::FullyDecoded),
+                       category))
+        return Error(Status::NotFound, kUnknownCategory);
+    // Only a thread the category lists or the store holds can go.
+    const std::string threadId = id.toStdString();
+    const CThreadRows rows = RowsOf(category);
+    CThreadRecord record;
+    const bool listed = std::any_of(rows.Rows().begin(), rows.Rows().end(),
+                                    [&](const CThreadRow& row) { return row.id == threadId; });
+    if (!listed && !record.Load(threadId, m_doc.GetThreadDir()))
+        return Error(Status::NotFound, QStringLiteral("no such thread"));
+    SelectCategoryBytes(category);
+    m_doc.SetCurrentThreadId(threadId);
+    m_doc.DeleteThread(threadId);
     return Response(QJsonObject{{QStringLiteral("deleted"), id}});
 }
 
@@ -197,6 +217,8 @@ CWebInterface::Response CWebInterface::EditEntryPoints(const QString& action,
         std::string entry;
         if (!webjson::TakeField(object, CFieldCheck{"entry", 1024, false}, entry, reason))
             return Error(Status::BadRequest, reason);
+        if (entry.find_first_not_of(" \t") == std::string::npos)
+            return Error(Status::BadRequest, QStringLiteral("\"entry\" must name a host or a URL"));
         file.Add(entry);
         return EntryPoints();
     }

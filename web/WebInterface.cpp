@@ -3,8 +3,8 @@
 #include "web/WebInterface.h"
 
 #include "app/PelmarDoc.h"
+#include "web/WebHeaders.h"
 #include "web/WebJson.h"
-#include "web/WebListener.h"
 
 #include <QFile>
 #include <QHostAddress>
@@ -14,6 +14,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrlQuery>
@@ -24,16 +25,24 @@ namespace {
 
 using Method = QHttpServerRequest::Method;
 
-// Every answer forbids framing and sniffing, runs only the page's own
-// scripts and is not cached.
-constexpr std::pair<const char*, const char*> kSecurityHeaders[] = {
-    {"Content-Security-Policy",
-     "default-src 'self'; frame-ancestors 'none'; base-uri 'none'; form-action 'self'"},
-    {"X-Frame-Options", "DENY"},
-    {"X-Content-Type-Options", "nosniff"},
-    {"Referrer-Policy", "no-referrer"},
-    {"Cache-Control", "no-store"},
-};
+using webheaders::kSecurity;
+
+// An event stream whose client stopped reading is dropped once this much
+// waits to be sent.
+constexpr qint64 kMaxStreamBacklog = 64 * 1024;
+
+const char* MethodName(Method method) {
+    switch (method) {
+    case Method::Get:
+        return "GET";
+    case Method::Post:
+        return "POST";
+    case Method::Delete:
+        return "DELETE";
+    default:
+        return "";
+    }
+}
 
 QByteArray Header(const QHttpServerRequest& request, const char* name) {
     return request.value(name);
@@ -60,7 +69,7 @@ bool CWebInterface::Start(std::string& error) {
     if (token.empty())
         return false;
     const QHostAddress address(QString::fromStdString(m_options.address));
-    auto* listener = new CWebListener(this);
+    auto* listener = new CWebListener(m_options.limits, this);
     if (!listener->listen(address, m_options.port)) {
         error = "cannot listen on " + m_options.address + ":" + std::to_string(m_options.port) +
                 ": " + listener->errorString().toStdString();
@@ -89,11 +98,11 @@ bool CWebInterface::Start(std::string& error) {
     return true;
 }
 
-std::string CWebInterface::LoginUrl() const {
+std::string CWebInterface::PageUrl() const {
     const bool any =
         QHostAddress(QString::fromStdString(m_options.address)) == QHostAddress::AnyIPv4;
     return "http://" + (any ? std::string("127.0.0.1") : m_options.address) + ":" +
-           std::to_string(m_port) + "/login?token=" + Token();
+           std::to_string(m_port) + "/";
 }
 
 template <typename Handler>
@@ -101,22 +110,32 @@ CWebInterface::Response CWebInterface::Guarded(const QHttpServerRequest& request
                                                Handler handler) {
     switch (m_access->Check(View(Header(request, "Host")), View(Header(request, "Origin")),
                             View(Header(request, "Sec-Fetch-Site")),
-                            View(Header(request, "Authorization")), View(Header(request, "Cookie")),
-                            needsToken)) {
+                            View(Header(request, "Authorization")), needsToken)) {
     case CWebAccess::Verdict::Forbidden:
         return Error(Status::Forbidden, QStringLiteral("this interface is not reached that way"));
     case CWebAccess::Verdict::Unauthorized:
-        return Error(Status::Unauthorized, QStringLiteral("the access token is missing or wrong"));
+        return Error(Status::Unauthorized, QStringLiteral("アクセストークンがないか、違います。"));
     case CWebAccess::Verdict::Allowed:
         break;
     }
     if (request.body().size() > webjson::kMaxBodyBytes)
         return Error(Status::PayloadTooLarge, QStringLiteral("request too large"));
-    return handler();
+    const bool outer = m_runningCommand;
+    if (!outer)
+        m_commandMessage.clear();
+    m_runningCommand = true;
+    Response response = handler();
+    m_runningCommand = outer;
+    return response;
 }
 
 CWebInterface::Response CWebInterface::Error(Status status, const QString& reason) {
     return Response(QJsonObject{{QStringLiteral("error"), reason}}, status);
+}
+
+QString CWebInterface::CommandFailure() const {
+    return m_commandMessage.isEmpty() ? QStringLiteral("the store did not take it")
+                                      : m_commandMessage;
 }
 
 CWebInterface::Response CWebInterface::Asset(const QString& name, const QByteArray& mimeType) {
@@ -126,112 +145,146 @@ CWebInterface::Response CWebInterface::Asset(const QString& name, const QByteArr
     return Response(mimeType, file.readAll());
 }
 
+template <typename Handler>
+void CWebInterface::Route(const char* path, Method method, Handler handler) {
+    QString pattern = QRegularExpression::escape(QString::fromLatin1(path));
+    pattern.replace(QStringLiteral("\\<arg\\>"), QStringLiteral("[^/]+"));
+    const QByteArray name(MethodName(method));
+    auto known = std::find_if(m_allowed.begin(), m_allowed.end(),
+                              [&](const auto& entry) { return entry.first == pattern; });
+    if (known == m_allowed.end())
+        m_allowed.emplace_back(pattern, name);
+    else
+        known->second += ", " + name;
+    m_server.route(QString::fromLatin1(path), method, std::move(handler));
+}
+
 void CWebInterface::AddRoutes() {
     // The page.
     const std::pair<const char*, const char*> assets[] = {
-        {"index.html", "text/html; charset=utf-8"}, {"app.js", "text/javascript; charset=utf-8"},
-        {"app.css", "text/css; charset=utf-8"},     {"sheet.svg", "image/svg+xml"},
-        {"lightning.svg", "image/svg+xml"},         {"folder.svg", "image/svg+xml"},
+        {"/index.html", "text/html; charset=utf-8"}, {"/app.js", "text/javascript; charset=utf-8"},
+        {"/app.css", "text/css; charset=utf-8"},     {"/sheet.svg", "image/svg+xml"},
+        {"/lightning.svg", "image/svg+xml"},         {"/folder.svg", "image/svg+xml"},
     };
-    m_server.route("/", Method::Get, [this](const QHttpServerRequest& request) {
+    Route("/", Method::Get, [this](const QHttpServerRequest& request) {
         return Guarded(request, false, [] {
             return Asset(QStringLiteral("index.html"), "text/html; charset=utf-8");
         });
     });
-    for (const auto& [name, mimeType] : assets) {
-        const QString file = QString::fromLatin1(name);
+    for (const auto& [path, mimeType] : assets) {
+        const QString file = QString::fromLatin1(path + 1);
         const QByteArray type(mimeType);
-        m_server.route(QStringLiteral("/") + file, Method::Get,
-                       [this, file, type](const QHttpServerRequest& request) {
-                           return Guarded(request, false, [&] { return Asset(file, type); });
-                       });
+        Route(path, Method::Get, [this, file, type](const QHttpServerRequest& request) {
+            return Guarded(request, false, [&] { return Asset(file, type); });
+        });
     }
-    m_server.route("/favicon.ico", Method::Get, [this](const QHttpServerRequest& request) {
+    Route("/favicon.ico", Method::Get, [this](const QHttpServerRequest& request) {
         return Guarded(request, false,
                        [] { return Asset(QStringLiteral("sheet.svg"), "image/svg+xml"); });
     });
-    m_server.route("/login", Method::Get,
-                   [this](const QHttpServerRequest& request) { return Login(request); });
+    Route("/login", Method::Get,
+          [this](const QHttpServerRequest& request) { return Login(request); });
 
     // Reading.
-    m_server.route("/api/status", Method::Get, [this](const QHttpServerRequest& request) {
+    Route("/api/status", Method::Get, [this](const QHttpServerRequest& request) {
         return Guarded(request, true, [&] { return Status_(); });
     });
-    m_server.route("/api/categories", Method::Get, [this](const QHttpServerRequest& request) {
+    Route("/api/categories", Method::Get, [this](const QHttpServerRequest& request) {
         return Guarded(request, true, [&] { return Categories(); });
     });
-    m_server.route("/api/threads", Method::Get, [this](const QHttpServerRequest& request) {
+    Route("/api/threads", Method::Get, [this](const QHttpServerRequest& request) {
         return Guarded(request, true, [&] { return ThreadList(request); });
     });
-    m_server.route("/api/threads/<arg>", Method::Get,
-                   [this](const QString& id, const QHttpServerRequest& request) {
-                       return Guarded(request, true, [&] { return Thread(id); });
-                   });
-    m_server.route("/api/entrypoints", Method::Get, [this](const QHttpServerRequest& request) {
+    Route("/api/threads/<arg>", Method::Get,
+          [this](const QString& id, const QHttpServerRequest& request) {
+              return Guarded(request, true, [&] { return Thread(id); });
+          });
+    Route("/api/entrypoints", Method::Get, [this](const QHttpServerRequest& request) {
         return Guarded(request, true, [&] { return EntryPoints(); });
     });
-    m_server.route("/api/events", Method::Get,
-                   [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
-                       OpenEventStream(request, std::move(responder));
-                   });
+    Route("/api/events", Method::Get,
+          [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
+              OpenEventStream(request, std::move(responder));
+          });
 
     // Commands.
-    m_server.route("/api/select", Method::Post, [this](const QHttpServerRequest& request) {
+    Route("/api/select", Method::Post, [this](const QHttpServerRequest& request) {
         return Guarded(request, true, [&] { return SelectCategory(request); });
     });
-    m_server.route("/api/refresh", Method::Post, [this](const QHttpServerRequest& request) {
+    Route("/api/refresh", Method::Post, [this](const QHttpServerRequest& request) {
         return Guarded(request, true, [&] { return RefreshCategory(request); });
     });
-    m_server.route("/api/threads", Method::Post, [this](const QHttpServerRequest& request) {
+    Route("/api/threads", Method::Post, [this](const QHttpServerRequest& request) {
         return Guarded(request, true, [&] { return PostThread(request); });
     });
-    m_server.route("/api/threads/<arg>/responses", Method::Post,
-                   [this](const QString& id, const QHttpServerRequest& request) {
-                       return Guarded(request, true, [&] { return PostResponse(id, request); });
-                   });
-    m_server.route("/api/threads/<arg>/fetch", Method::Post,
-                   [this](const QString& id, const QHttpServerRequest& request) {
-                       return Guarded(request, true, [&] { return FetchThread(id); });
-                   });
-    m_server.route("/api/threads/<arg>", Method::Delete,
-                   [this](const QString& id, const QHttpServerRequest& request) {
-                       return Guarded(request, true, [&] { return DeleteThread(id, request); });
-                   });
-    m_server.route("/api/connect", Method::Post, [this](const QHttpServerRequest& request) {
+    Route("/api/threads/<arg>/responses", Method::Post,
+          [this](const QString& id, const QHttpServerRequest& request) {
+              return Guarded(request, true, [&] { return PostResponse(id, request); });
+          });
+    Route("/api/threads/<arg>/fetch", Method::Post,
+          [this](const QString& id, const QHttpServerRequest& request) {
+              return Guarded(request, true, [&] { return FetchThread(id); });
+          });
+    Route("/api/threads/<arg>", Method::Delete,
+          [this](const QString& id, const QHttpServerRequest& request) {
+              return Guarded(request, true, [&] { return DeleteThread(id, request); });
+          });
+    Route("/api/connect", Method::Post, [this](const QHttpServerRequest& request) {
         return Guarded(request, true, [&] { return Connect(request); });
     });
-    m_server.route("/api/entrypoints/<arg>", Method::Post,
-                   [this](const QString& action, const QHttpServerRequest& request) {
-                       return Guarded(request, true,
-                                      [&] { return EditEntryPoints(action, request); });
-                   });
+    Route("/api/entrypoints/<arg>", Method::Post,
+          [this](const QString& action, const QHttpServerRequest& request) {
+              return Guarded(request, true, [&] { return EditEntryPoints(action, request); });
+          });
 
     m_server.afterRequest([](QHttpServerResponse&& response) {
-        for (const auto& [name, value] : kSecurityHeaders)
+        for (const auto& [name, value] : kSecurity)
             response.setHeader(name, value);
         return std::move(response);
     });
-    m_server.setMissingHandler([](const QHttpServerRequest&, QHttpServerResponder&& responder) {
-        responder.write(QJsonDocument(QJsonObject{
-                            {QStringLiteral("error"), QStringLiteral("no such resource")}}),
-                        {kSecurityHeaders[0], kSecurityHeaders[1], kSecurityHeaders[2],
-                         kSecurityHeaders[3], kSecurityHeaders[4]},
-                        Status::NotFound);
-    });
+    m_server.setMissingHandler(
+        [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
+            Missing(request, std::move(responder));
+        });
+}
+
+void CWebInterface::Missing(const QHttpServerRequest& request,
+                            QHttpServerResponder&& responder) const {
+    const QString path = request.url().path();
+    QByteArray allow;
+    for (const auto& [pattern, methods] : m_allowed)
+        if (QRegularExpression(QStringLiteral("^") + pattern + QStringLiteral("$"))
+                .match(path)
+                .hasMatch())
+            allow = methods;
+    const Status status = allow.isEmpty() ? Status::NotFound : Status::MethodNotAllowed;
+    const QByteArray body =
+        QJsonDocument(QJsonObject{{QStringLiteral("error"),
+                                   allow.isEmpty() ? QStringLiteral("no such resource")
+                                                   : QStringLiteral("method not allowed")}})
+            .toJson(QJsonDocument::Compact);
+    responder.writeStatusLine(status);
+    for (const auto& [name, value] : kSecurity)
+        responder.writeHeader(name, value);
+    if (!allow.isEmpty())
+        responder.writeHeader("Allow", allow);
+    responder.writeHeader("Content-Type", "application/json");
+    // A HEAD asks for the head alone.
+    const bool head = request.method() == Method::Head;
+    responder.writeHeader("Content-Length", QByteArray::number(head ? 0 : body.size()));
+    responder.writeBody(head ? QByteArray() : body);
 }
 
 CWebInterface::Response CWebInterface::Login(const QHttpServerRequest& request) {
+    // The address printed by earlier versions: the token moves to the
+    // fragment, where the page takes it; no cookie is ever set.
     return Guarded(request, false, [&] {
         const QString token = request.query().queryItemValue(QStringLiteral("token"));
-        if (!m_access->IsToken(token.toStdString()))
-            return Error(Status::Unauthorized, QStringLiteral("the access token is wrong"));
-        // The cookie carries the token from now on; it never leaves for
-        // another site and scripts cannot read it.
+        static const QRegularExpression kTokenText(QStringLiteral("^[0-9a-fA-F]{32,128}$"));
         Response response(Status::SeeOther);
-        response.setHeader("Location", "/");
-        response.setHeader("Set-Cookie", QByteArray(CWebAccess::kCookieName.data()) + "=" +
-                                             token.toLatin1() +
-                                             "; Path=/; HttpOnly; SameSite=Strict");
+        response.setHeader("Location", kTokenText.match(token).hasMatch()
+                                           ? "/#token=" + token.toLatin1()
+                                           : QByteArray("/"));
         return response;
     });
 }
@@ -244,7 +297,7 @@ void CWebInterface::OpenEventStream(const QHttpServerRequest& request,
         static_cast<int>(m_streams.size()) >= kMaxEventStreams)
         refusal = Error(Status::ServiceUnavailable, QStringLiteral("too many event streams"));
     if (refusal.statusCode() != Status::Ok) {
-        for (const auto& [name, value] : kSecurityHeaders)
+        for (const auto& [name, value] : kSecurity)
             refusal.setHeader(name, value);
         refusal.write(std::move(responder));
         return;
@@ -253,23 +306,32 @@ void CWebInterface::OpenEventStream(const QHttpServerRequest& request,
     // goes. Each event names what changed; the page then asks for it.
     QTcpSocket* socket = responder.socket();
     QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: text/event-stream\r\n";
-    for (const auto& [name, value] : kSecurityHeaders)
+    for (const auto& [name, value] : kSecurity)
         head += QByteArray(name) + ": " + value + "\r\n";
     head += "Connection: close\r\n\r\nretry: 2000\n\n";
+    if (CWebConnection* connection = CWebConnection::Of(socket))
+        connection->KeepOpen();
     socket->write(head);
     m_streams.emplace_back(socket);
 }
 
 void CWebInterface::SendEvent(const char* name, const QByteArray& data) {
     const QByteArray event = QByteArray("event: ") + name + "\ndata: " + data + "\n\n";
-    for (const QPointer<QTcpSocket>& stream : m_streams)
-        if (stream && stream->state() == QAbstractSocket::ConnectedState)
+    for (const QPointer<QTcpSocket>& stream : m_streams) {
+        if (!stream || stream->state() != QAbstractSocket::ConnectedState)
+            continue;
+        if (stream->bytesToWrite() > kMaxStreamBacklog)
+            stream->abort();
+        else
             stream->write(event);
+    }
 }
 
 // The views' calls: keep the list as the desktop's, tell the pages.
 void CWebInterface::OnMessage(std::string_view textUtf8) {
     m_lastMessage = QString::fromUtf8(textUtf8.data(), static_cast<qsizetype>(textUtf8.size()));
+    if (m_runningCommand)
+        m_commandMessage = m_lastMessage;
     SendEvent("message", QJsonDocument(QJsonObject{{QStringLiteral("text"), m_lastMessage}})
                              .toJson(QJsonDocument::Compact));
 }

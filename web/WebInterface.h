@@ -12,6 +12,7 @@
 #include "app/PelmarView.h"
 #include "frontend/ThreadRows.h"
 #include "web/WebAccess.h"
+#include "web/WebListener.h"
 
 #include <QHttpServer>
 #include <QObject>
@@ -23,7 +24,6 @@
 #include <vector>
 
 class CPelmarDoc;
-class CWebListener;
 class QTcpSocket;
 
 class CWebInterface : public QObject, public IPelmarView {
@@ -33,6 +33,7 @@ public:
         std::string address = "127.0.0.1"; // IPv4
         quint16 port = 6341;
         std::vector<std::string> hosts; // further names it is reached by
+        CWebListener::Limits limits;
     };
 
     // At most this many pages listen for events at once.
@@ -44,9 +45,11 @@ public:
     // Loads or makes the token and listens. False with a reason when the
     // token cannot be kept or the port cannot be bound.
     bool Start(std::string& error);
-    // The page's address with the token: opening it sets the cookie.
-    std::string LoginUrl() const;
+    // The page's address, without the token.
+    std::string PageUrl() const;
     quint16 Port() const { return m_port; }
+    // Connections open on the web port now.
+    int OpenConnections() const { return m_listener ? m_listener->OpenConnections() : 0; }
     const std::string& Token() const { return m_access ? m_access->Token() : m_noToken; }
 
     // IPelmarView.
@@ -57,6 +60,7 @@ public:
     void SetStatusOpen(int state) override;
     void SetStatusNeighbours(const std::array<std::string, 4>& peers) override;
     void SetProgress(int percent) override;
+    bool IsRunningCommand() const override { return m_runningCommand; }
 
 private:
     using Response = QHttpServerResponse;
@@ -67,8 +71,15 @@ private:
     template <typename Handler>
     Response Guarded(const QHttpServerRequest& request, bool needsToken, Handler handler);
     static Response Error(Status status, const QString& reason);
+    // Why the running command failed, as the node told it.
+    QString CommandFailure() const;
     static Response Asset(const QString& name, const QByteArray& mimeType);
     Response Login(const QHttpServerRequest& request);
+    // A known path asked with another method: 405 with the methods it takes;
+    // else 404. No body for HEAD.
+    void Missing(const QHttpServerRequest& request, QHttpServerResponder&& responder) const;
+    template <typename Handler>
+    void Route(const char* path, QHttpServerRequest::Method method, Handler handler);
     void OpenEventStream(const QHttpServerRequest& request, QHttpServerResponder&& responder);
     void SendEvent(const char* name, const QByteArray& data = "{}");
 
@@ -91,6 +102,9 @@ private:
     // A category named in UTF-8 as its raw bytes: the bytes of the
     // "category.dat" entry that shows as that name, else the name converted.
     std::string CategoryBytes(const QString& name) const;
+    // The same for a command: only a category of "category.dat" may be
+    // chosen, posted into or deleted from. False when name is none of them.
+    bool KnownCategory(const QString& name, std::string& bytes) const;
     // The rows of a category: the live list for the current one, else a
     // list filled from the store.
     CThreadRows RowsOf(const std::string& category) const;
@@ -108,7 +122,12 @@ private:
     bool m_rowsFilled = false;
     int m_progress = 0;
     QString m_lastMessage;
+    // While a request runs, what the node tells the user is its caller's.
+    bool m_runningCommand = false;
+    QString m_commandMessage;
     std::vector<QPointer<QTcpSocket>> m_streams;
+    // The paths served, as patterns, with the methods each takes.
+    std::vector<std::pair<QString, QByteArray>> m_allowed;
     // The last threads' answers, with what tells that their files changed.
     struct CThreadCache {
         std::string threadId;

@@ -5,6 +5,7 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 #include <cstddef>
 #include <string>
@@ -31,9 +32,11 @@ bool ParseObject(const QByteArray& body, QJsonObject& object, QString& reason);
 
 // One text field of a draft: absent is empty, anything but a string is an
 // error. A single-line field must hold no line break; a body's line breaks
-// become CR LF, as the dialogs store them. Converted to Shift_JIS (a
-// character it cannot hold becomes "?") and checked against its limit; the
-// reason is the dialogs' own message.
+// become CR LF, as the dialogs store them. No field holds another control
+// character (a body may hold a tab), nor a character Shift_JIS cannot hold:
+// the reason names those instead of storing "?". Converted to Shift_JIS and
+// checked against its limit as it will be stored, "<" and ">" escaped, so no
+// stored text is cut inside an escape; the reason is the dialogs' own message.
 struct CFieldCheck {
     const char* key;
     std::size_t limit; // 0: no limit
@@ -41,6 +44,10 @@ struct CFieldCheck {
 };
 bool TakeField(const QJsonObject& object, const CFieldCheck& field, std::string& raw,
                QString& reason);
+
+// The characters of text that Shift_JIS (CP932) cannot hold, each once, in
+// the order they first come.
+QStringList Unsendable(const QString& text);
 
 // A 32-digit lower-case hex id.
 bool IsId(const QString& text);

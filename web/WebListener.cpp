@@ -1,18 +1,14 @@
-// CWebListener: counting what a connection sends between two answers.
+// CWebListener: counting the open connections and refusing past the cap.
 #include "web/WebListener.h"
 
-#include <QTcpSocket>
+#include "web/WebHeaders.h"
 
-#include <memory>
+#include <QTcpSocket>
+#include <QTimer>
 
 namespace {
-constexpr char kTooLarge[] = "HTTP/1.1 413 Payload Too Large\r\n"
-                             "Content-Type: application/json\r\n"
-                             "Content-Length: 31\r\n"
-                             "Cache-Control: no-store\r\n"
-                             "X-Content-Type-Options: nosniff\r\n"
-                             "Connection: close\r\n\r\n"
-                             "{\"error\":\"request too large\"}\r\n";
+// A refused client that does not read its answer still loses the connection.
+constexpr int kRefusalLingerMs = 1000;
 } // namespace
 
 void CWebListener::incomingConnection(qintptr descriptor) {
@@ -21,29 +17,16 @@ void CWebListener::incomingConnection(qintptr descriptor) {
         delete socket;
         return;
     }
-    // Connected before the HTTP server connects its own reader, so this runs
-    // first on every arrival. The server reads all that has arrived each
-    // time, so what is buffered here is what came since.
-    struct Count {
-        qint64 sinceAnswer = 0;
-        bool refused = false;
-    };
-    auto count = std::make_shared<Count>();
-    connect(socket, &QTcpSocket::readyRead, socket, [socket, count] {
-        if (count->refused) {
-            socket->readAll(); // the server never sees it
-            return;
-        }
-        count->sinceAnswer += socket->bytesAvailable();
-        if (count->sinceAnswer <= kMaxRequestBytes)
-            return;
-        count->refused = true;
-        socket->readAll();
-        socket->write(kTooLarge, sizeof kTooLarge - 1);
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    if (m_open >= m_limits.maxConnections) {
+        // Answered and closed here: the HTTP server never sees it.
+        socket->write(webheaders::ClosingAnswer("503 Service Unavailable", "too many connections"));
         socket->disconnectFromHost();
-    });
-    // Anything written is an answer (or a stream of events): the next request
-    // starts afresh.
-    connect(socket, &QTcpSocket::bytesWritten, socket, [count](qint64) { count->sinceAnswer = 0; });
+        QTimer::singleShot(kRefusalLingerMs, socket, [socket] { socket->abort(); });
+        return;
+    }
+    ++m_open;
+    connect(socket, &QObject::destroyed, this, [this] { --m_open; });
+    new CWebConnection(socket, m_limits.connection);
     addPendingConnection(socket); // QTcpServer then announces it
 }

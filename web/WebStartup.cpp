@@ -7,6 +7,7 @@
 #include <QHostAddress>
 
 #include <cstdio>
+#include <filesystem>
 
 CWebInterface::Options WebOptionsFor(const CCommandLine& line) {
     CWebInterface::Options options;
@@ -42,7 +43,10 @@ CWebFrontEnd::CWebFrontEnd(CPelmarDoc& doc, CUiFanOut& fanOut, const CCommandLin
                      "warning: the web interface listens on %s, which other machines may "
                      "reach; anyone with its token can use this node\n",
                      options.address.c_str());
-    std::printf("web interface: %s\n", web->LoginUrl().c_str());
+    // The token never goes to standard output, which a service's journal
+    // keeps for more readers than its file: the page asks for it once.
+    std::printf("web interface: %s (access token in %s)\n", web->PageUrl().c_str(),
+                std::filesystem::absolute(doc.DataPath(CWebAccess::kTokenFile)).c_str());
     std::fflush(stdout);
     std::fflush(stderr);
     m_web = std::move(web);

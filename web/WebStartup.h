@@ -21,8 +21,8 @@ class CWebFrontEnd {
 public:
     // Serves when --web asks for it or onByDefault. Says on standard error
     // when the port cannot be bound (the node runs on without it) and warns
-    // when the address is not a loopback one; prints the page's address with
-    // the token to standard output.
+    // when the address is not a loopback one; prints the page's address and
+    // where its token is kept (never the token) to standard output.
     CWebFrontEnd(CPelmarDoc& doc, CUiFanOut& fanOut, const CCommandLine& line, bool onByDefault);
     ~CWebFrontEnd();
     CWebFrontEnd(const CWebFrontEnd&) = delete;

@@ -67,6 +67,7 @@ public:
         return WaitUntil([&] { return LogHas(text); }, timeoutMs);
     }
     std::string Stderr() { return m_process.readAllStandardError().toStdString(); }
+    std::string Stdout() { return m_process.readAllStandardOutput().toStdString(); }
     const std::string& Address() const { return m_address; }
     int Port() const { return m_port; }
     std::string Entry() const { return m_address + ":" + std::to_string(m_port); }

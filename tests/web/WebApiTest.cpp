@@ -181,3 +181,111 @@ TEST_F(WebApiTest, DeleteEntryPointsAndEventsFollowTheDesktopsCommands) {
               Utf8("pelmarnet に接続されていません。"));
     EXPECT_EQ(client->Call("POST", "/api/threads/" + id + "/fetch").status, 409);
 }
+
+TEST_F(WebApiTest, CommandsTakeOnlyTheCategoriesOfTheCategoryFile) {
+    const struct {
+        const char* what;
+        WebReply reply;
+        int status;
+    } cases[] = {
+        {"post into an empty category",
+         client->Post("/api/threads", {{"category", ""}, {"body", "b"}}), 400},
+        {"post into an unlisted category",
+         client->Post("/api/threads", {{"category", "nope"}, {"body", "b"}}), 400},
+        {"select an unlisted category", client->Post("/api/select", {{"category", "nope"}}), 404},
+        {"select an empty category", client->Post("/api/select", {{"category", ""}}), 404},
+        {"delete from an unlisted category",
+         client->Call("DELETE", "/api/threads/" + StoreThread("t", 1) + "?category=nope"), 404},
+        {"post into a listed child", client->Post("/api/threads", {{"category", Utf8("雑談")}}),
+         201},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.reply.status, c.status) << c.what;
+    EXPECT_EQ(doc->GetCurrentCategory(), kNews);
+    // Nothing was written into the index's root.
+    for (const auto& entry : std::filesystem::directory_iterator(doc->GetThreadDir() + "index"))
+        EXPECT_TRUE(entry.is_directory()) << entry.path();
+
+    // With no current category a post must name one.
+    doc->SetCurrentCategory("");
+    EXPECT_EQ(client->Post("/api/threads", {{"body", "b"}}).status, 400);
+}
+
+TEST_F(WebApiTest, FieldsWithControlOrUnsendableCharactersAreRefusedWithTheirNames) {
+    const struct {
+        const char* field;
+        QString text;
+        int status;
+        const char* named; // in the reason
+    } cases[] = {
+        {"title", QString::fromUtf8("ab\0XY", 5), 400, "control"},
+        {"name", QString::fromUtf8("a\x01"), 400, "control"},
+        {"mail", QString::fromUtf8("a\x7f"), 400, "control"},
+        {"title", QString::fromUtf8("a\tb"), 400, "control"},
+        {"body", QString::fromUtf8("a\0b", 3), 400, "control"},
+        {"body", QString::fromUtf8("a\tb\nc"), 201, ""},
+        {"title", Utf8("絵文字😀です"), 400, "U+1F600"},
+        {"body", Utf8("行\u2028区切り"), 400, "U+2028"},
+        {"name", Utf8("①ｱ～"), 201, ""}, // CP932 holds these
+    };
+    for (const auto& c : cases) {
+        const WebReply reply = client->Post("/api/threads", {{c.field, c.text}});
+        EXPECT_EQ(reply.status, c.status) << c.field << " " << c.text.toStdString();
+        EXPECT_NE(reply.Object()["error"].toString().toStdString().find(c.named), std::string::npos)
+            << reply.body;
+    }
+    std::vector<std::string> ids;
+    CThreadIndex(kNews, doc->GetThreadDir()).List(ids);
+    EXPECT_EQ(ids.size(), 2u);
+}
+
+TEST_F(WebApiTest, LimitCountsTheTextAsStoredSoNoEscapeIsCut) {
+    const struct {
+        QString title;
+        int status;
+    } cases[] = {
+        {QString(100, '<'), 400},                  // 400 bytes once escaped
+        {QString(25, '<'), 201},                   // exactly 100
+        {QString(24, '>') + QString(5, 'x'), 400}, // 101
+    };
+    for (const auto& c : cases) {
+        const WebReply reply = client->Post("/api/threads", {{"title", c.title}, {"body", "b"}});
+        ASSERT_EQ(reply.status, c.status) << c.title.toStdString();
+        if (c.status != 201)
+            continue;
+        CThreadRecord record;
+        ASSERT_TRUE(
+            record.Load(reply.Object()["id"].toString().toStdString(), doc->GetThreadDir()));
+        std::string whole;
+        for (int i = 0; i < 25; ++i)
+            whole += "&lt;";
+        EXPECT_EQ(record.GetTitle(), whole);
+    }
+}
+
+TEST_F(WebApiTest, DeletingAThreadNotHereOrAnEmptyEntryIsRefused) {
+    EXPECT_EQ(client->Call("DELETE", "/api/threads/" + NextId()).status, 404);
+    const std::string id = StoreThread("t", 100);
+    EXPECT_EQ(client->Call("DELETE", "/api/threads/" + id).status, 200);
+    EXPECT_EQ(client->Call("DELETE", "/api/threads/" + id).status, 404);
+
+    for (const char* entry : {"", "  "})
+        EXPECT_EQ(client->Post("/api/entrypoints/add", {{"entry", entry}}).status, 400);
+    EXPECT_FALSE(std::filesystem::exists(dir / "entrypoint.dat"));
+}
+
+TEST_F(WebApiTest, FailingCommandAnswersTheWebAndOpensNoDialog) {
+    // The store cannot make a thread's directory: each bucket is a file.
+    for (const char bucket : std::string("0123456789abcdef")) {
+        const std::string path = doc->GetThreadDir() + bucket;
+        std::filesystem::remove_all(path);
+        TempDir::WriteFile(path, "");
+    }
+    const WebReply reply = client->Post("/api/threads", {{"title", "t"}, {"body", "b"}});
+    EXPECT_EQ(reply.status, 500);
+    EXPECT_EQ(reply.Object()["error"].toString(), Utf8("ファイルの作成に失敗しました。"));
+    EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
+    // The desktop's own commands still show their messages.
+    doc->ReportStoreFailure("x");
+    EXPECT_EQ(ui.messages.size(), 1u);
+}

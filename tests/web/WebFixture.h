@@ -48,6 +48,7 @@ protected:
         webOptions.address = kAddress;
         webOptions.port = 0;
         webOptions.hosts = std::move(hosts);
+        webOptions.limits = limits;
         web = std::make_unique<CWebInterface>(*doc, webOptions);
         std::string error;
         ASSERT_TRUE(web->Start(error)) << error;
@@ -89,6 +90,7 @@ protected:
 
     static inline const std::string kNews = "\x83\x6a\x83\x85\x81\x5b\x83\x58";
     TempDir dir;
+    CWebListener::Limits limits; // as the node has them unless a test says otherwise
     ScriptedUi ui;
     CUiFanOut fanOut{ui};
     std::unique_ptr<CPelmarDoc> doc;

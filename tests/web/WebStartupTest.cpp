@@ -1,6 +1,7 @@
 // Where the web interface listens, from the command line, and a node whose
 // web port is taken running on without it.
 #include "web/WebStartup.h"
+#include "support/NodeProcess.h"
 #include "web/WebFixture.h"
 
 #include <QTcpServer>
@@ -54,11 +55,29 @@ TEST_F(WebStartupNodeTest, EveryAddressAnswersAsLoopbackAndTheGivenNamesOnly) {
     CWebInterface any(*doc, options);
     std::string error;
     ASSERT_TRUE(any.Start(error)) << error;
-    EXPECT_EQ(any.LoginUrl().rfind("http://127.0.0.1:" + std::to_string(any.Port()) + "/", 0), 0u);
+    EXPECT_EQ(any.PageUrl().rfind("http://127.0.0.1:" + std::to_string(any.Port()) + "/", 0), 0u);
     const WebClient loopback("127.0.0.1", any.Port(), any.Token());
     EXPECT_EQ(loopback.Get("/api/status").status, 200);
     EXPECT_EQ(loopback.Call("GET", "/api/status", {}, {}, "pelmar.example:8443").status, 200);
     EXPECT_EQ(loopback.Call("GET", "/api/status", {}, {}, "192.0.2.1:" + std::to_string(any.Port()))
                   .status,
               403);
+}
+
+TEST(WebStartupProcessTest, PrintedAddressNamesTheTokenFileNeverTheToken) {
+    NodeProcess node("127.0.0.172", 16372);
+    ASSERT_TRUE(node.Start());
+    std::string printed;
+    ASSERT_TRUE(WaitUntil([&] {
+        printed += node.Stdout();
+        return printed.find('\n') != std::string::npos;
+    }));
+    std::string token = TempDir::ReadFile(node.dir / "webtoken");
+    while (!token.empty() && token.back() == '\n')
+        token.pop_back();
+    ASSERT_FALSE(token.empty());
+    EXPECT_EQ(printed.find(token), std::string::npos) << printed;
+    EXPECT_NE(printed.find("http://127.0.0.172:6341/"), std::string::npos) << printed;
+    EXPECT_NE(printed.find(node.dir / "webtoken"), std::string::npos) << printed;
+    EXPECT_EQ(node.Stop(), 0);
 }

@@ -5,10 +5,48 @@
 
 const state = { category: null, threadId: null, rows: [], shownThread: null, categories: [] };
 
+// ---- Access token -----------------------------------------------------------
+
+// The token comes once in the address's fragment (which the browser never
+// sends) or from the login form, and is kept in this origin's own storage:
+// another port or host of the machine cannot read it, and no cookie carries
+// it anywhere.
+const TOKEN_KEY = 'pelmar-token';
+
+function takeTokenFromAddress() {
+  const match = /^#token=([0-9a-fA-F]{32,128})$/.exec(location.hash);
+  if (match) saveToken(match[1]);
+  if (location.hash) history.replaceState(null, '', location.pathname + location.search);
+}
+
+function saveToken(value) {
+  try { localStorage.setItem(TOKEN_KEY, value); } catch (e) { /* storage refused */ }
+}
+
+function token() {
+  try { return localStorage.getItem(TOKEN_KEY) || ''; } catch (e) { return ''; }
+}
+
+function showLogin(wrong) {
+  document.body.classList.add('locked');
+  document.getElementById('login').hidden = false;
+  document.getElementById('login-reason').textContent = wrong
+    ? 'アクセストークンが違います。ノードが作り直した古いトークンかもしれません。'
+    : 'このページを使うにはアクセストークンが必要です。';
+  document.querySelector('#login input[name=token]').focus();
+}
+
+function hideLogin() {
+  document.body.classList.remove('locked');
+  document.getElementById('login').hidden = true;
+}
+
 // ---- API -------------------------------------------------------------------
 
+class Unauthorized extends Error {}
+
 async function api(method, path, body) {
-  const options = { method, headers: {}, credentials: 'same-origin' };
+  const options = { method, headers: { Authorization: 'Bearer ' + token() }, credentials: 'omit' };
   if (body !== undefined) {
     options.headers['Content-Type'] = 'application/json';
     options.body = JSON.stringify(body);
@@ -16,7 +54,10 @@ async function api(method, path, body) {
   const reply = await fetch(path, options);
   let data = null;
   try { data = await reply.json(); } catch (e) { data = null; }
-  if (reply.status === 401) showLoginNeeded();
+  if (reply.status === 401) {
+    showLogin(true);
+    throw new Unauthorized(data && data.error ? data.error : '401');
+  }
   if (!reply.ok) {
     const reason = data && data.error ? data.error : String(reply.status);
     throw new Error(reason);
@@ -24,42 +65,88 @@ async function api(method, path, body) {
   return data;
 }
 
-function showLoginNeeded() {
-  setStatusText('アクセストークンがありません。起動時に表示された URL を開いてください。');
+// A failed command says why; a missing token has shown the login form.
+function tell(error) {
+  if (!(error instanceof Unauthorized)) alert(error.message);
 }
 
-// ---- Shift_JIS byte limits --------------------------------------------------
+// ---- Shift_JIS --------------------------------------------------------------
 
-// Bytes a character takes in Shift_JIS: ASCII and half-width katakana one,
-// the rest two; a line break in a body is sent as CR LF.
+// The characters the node's Shift_JIS (CP932) holds: every one its codes
+// decode to, and the few more its converter takes one way.
+let sendable = null;
+function sendableSet() {
+  if (sendable) return sendable;
+  sendable = new Set('\u00a2\u00a3\u00a5\u00ac\u2014\u2016\u203e\u2212\u301c');
+  const decoder = new TextDecoder('shift_jis');
+  const add = (bytes) => {
+    const text = decoder.decode(new Uint8Array(bytes));
+    if (text.length === 1 && text !== '\ufffd') sendable.add(text);
+  };
+  for (let b = 0xa1; b <= 0xdf; ++b) add([b]);
+  for (let lead = 0x81; lead <= 0xfc; ++lead) {
+    if (lead > 0x9f && lead < 0xe0) continue;
+    for (let trail = 0x40; trail <= 0xfc; ++trail) if (trail !== 0x7f) add([lead, trail]);
+  }
+  return sendable;
+}
+
+// The characters of text that cannot be sent, each once, named with their
+// code (some have no visible shape).
+function unsendable(text) {
+  const found = [];
+  for (const ch of text) {
+    const c = ch.codePointAt(0);
+    if (c < 0x80 || sendableSet().has(ch)) continue;
+    const name = '「' + ch + '」(U+' + c.toString(16).toUpperCase().padStart(4, '0') + ')';
+    if (!found.includes(name)) found.push(name);
+  }
+  return found;
+}
+
+// Bytes a character takes as stored: ASCII and half-width katakana one, the
+// rest two; "<" and ">" are stored as "&lt;" and "&gt;", and a line break in
+// a body as CR LF.
 function sjisBytes(text) {
   let bytes = 0;
   for (const ch of text) {
     const c = ch.codePointAt(0);
     if (c === 0x0a) bytes += 2;
-    else if (c < 0x80 || (c >= 0xff61 && c <= 0xff9f) || c > 0xffff) bytes += 1;
+    else if (c === 0x3c || c === 0x3e) bytes += 4;
+    else if (c < 0x80 || (c >= 0xff61 && c <= 0xff9f)) bytes += 1;
     else bytes += 2;
   }
   return bytes;
 }
 
 // Typing and pasting stop at the field's limit: what would go past it is cut
-// from the end of the insertion.
+// from the end of the insertion. Characters that cannot be sent are named
+// as they are typed.
 function applyLimit(field) {
   const limit = Number(field.dataset.limit);
   field.addEventListener('input', () => {
     let value = field.value;
-    if (sjisBytes(value) <= limit) return;
-    let caret = field.selectionEnd != null ? field.selectionEnd : value.length;
-    while (sjisBytes(value) > limit && caret > 0) {
-      const cut = caret >= 2 && /[\uDC00-\uDFFF]/.test(value[caret - 1]) ? 2 : 1;
-      value = value.slice(0, caret - cut) + value.slice(caret);
-      caret -= cut;
+    if (sjisBytes(value) > limit) {
+      let caret = field.selectionEnd != null ? field.selectionEnd : value.length;
+      while (sjisBytes(value) > limit && caret > 0) {
+        const cut = caret >= 2 && /[\uDC00-\uDFFF]/.test(value[caret - 1]) ? 2 : 1;
+        value = value.slice(0, caret - cut) + value.slice(caret);
+        caret -= cut;
+      }
+      while (sjisBytes(value) > limit) value = value.slice(0, -1);
+      field.value = value;
+      field.setSelectionRange(caret, caret);
     }
-    while (sjisBytes(value) > limit) value = value.slice(0, -1);
-    field.value = value;
-    field.setSelectionRange(caret, caret);
+    const form = field.form;
+    if (form && form.querySelector('.error')) form.querySelector('.error').textContent = unsendableReason(form);
   });
+}
+
+function unsendableReason(form) {
+  const found = [];
+  for (const field of form.querySelectorAll('[data-limit]'))
+    for (const name of unsendable(field.value)) if (!found.includes(name)) found.push(name);
+  return found.length ? 'Shift_JIS で送れない文字があります: ' + found.join(' ') : '';
 }
 
 // ---- Category tree ----------------------------------------------------------
@@ -117,6 +204,7 @@ async function selectCategory(index) {
     const reply = await api('POST', '/api/select', { category: item.name });
     state.category = reply.category;
     markCategory();
+    showPane('list');
     await loadRows();
   } catch (e) { setStatusText(e.message); }
 }
@@ -145,7 +233,14 @@ async function loadRows() {
       tr.append(td);
     }
     if (row.id === state.threadId) tr.classList.add('selected');
-    tr.addEventListener('click', () => pickRow(row));
+    tr.addEventListener('click', () => {
+      pickRow(row);
+      // A phone has no double click: a tap shows the thread and fetches it.
+      if (narrow.matches) {
+        showPane('page');
+        fetchThread(row.id, true);
+      }
+    });
     tr.addEventListener('dblclick', () => fetchThread(row.id));
     body.append(tr);
   }
@@ -227,18 +322,20 @@ async function showThread(id) {
 
 // ---- Commands ---------------------------------------------------------------------
 
-async function fetchThread(id) {
+// quiet: the reason goes to the status line instead of a dialog (a tap
+// while offline still shows what is held).
+async function fetchThread(id, quiet) {
   if (!id) return;
   state.threadId = id;
   try { await api('POST', '/api/threads/' + id + '/fetch'); }
-  catch (e) { alert(e.message); }
+  catch (e) { if (quiet) setStatusText(e.message); else tell(e); }
 }
 
 async function refreshList() {
   try {
     await api('POST', '/api/refresh', state.category === null ? {} : { category: state.category });
     await loadRows();
-  } catch (e) { alert(e.message); }
+  } catch (e) { tell(e); }
 }
 
 async function deleteThread() {
@@ -248,7 +345,7 @@ async function deleteThread() {
     await api('DELETE', '/api/threads/' + state.threadId + '?category=' + encodeURIComponent(state.category || ''));
     await loadRows();
     showThread(state.threadId);
-  } catch (e) { alert(e.message); }
+  } catch (e) { tell(e); }
 }
 
 function formFields(form) {
@@ -268,6 +365,11 @@ function openCompose(dialogId, prepare, send) {
   form.onsubmit = async (event) => {
     if (event.submitter && event.submitter.value === 'cancel') return;
     event.preventDefault();
+    const cannot = unsendableReason(form);
+    if (cannot) {
+      form.querySelector('.error').textContent = cannot;
+      return;
+    }
     for (const field of form.querySelectorAll('[data-limit]')) {
       if (sjisBytes(field.value) > Number(field.dataset.limit)) {
         form.querySelector('.error').textContent = field.dataset.limit + ' 文字以内で入力してください。';
@@ -343,14 +445,14 @@ async function openEntryPoints() {
         entries = fill((await api('POST', '/api/entrypoints/' + action, body)).entries,
           Math.max(0, Math.min(next, entries.length - 1)));
         if (action === 'add' || action === 'remove') list.selectedIndex = -1;
-      } catch (e) { alert(e.message); }
+      } catch (e) { tell(e); }
     };
   }
   form.onsubmit = async (event) => {
     if (!event.submitter || event.submitter.value !== 'connect') return;
     event.preventDefault();
     dialog.close();
-    try { await api('POST', '/api/connect', { entry: edit.value }); } catch (e) { alert(e.message); }
+    try { await api('POST', '/api/connect', { entry: edit.value }); } catch (e) { tell(e); }
     loadStatus();
   };
   dialog.showModal();
@@ -383,31 +485,106 @@ async function loadStatus() {
 
 // ---- Live updates ---------------------------------------------------------------------
 
-function listen() {
-  const events = new EventSource('/api/events');
-  events.addEventListener('threads', () => loadRows().catch(() => {}));
-  events.addEventListener('status', () => loadStatus());
-  events.addEventListener('thread', () => {
+// One event of the stream: "event:" names what changed, "data:" says more.
+function onEvent(block) {
+  let name = 'message';
+  let data = '';
+  for (const line of block.split('\n')) {
+    if (line.startsWith('event:')) name = line.slice(6).trim();
+    else if (line.startsWith('data:')) data += line.slice(5).trim();
+  }
+  if (name === 'threads') loadRows().catch(() => {});
+  else if (name === 'status') loadStatus();
+  else if (name === 'thread') {
     loadStatus();
     if (state.shownThread) showThread(state.shownThread);
-  });
-  events.addEventListener('message', (event) => {
-    try { setStatusText(JSON.parse(event.data).text); } catch (e) { /* not ours */ }
-  });
+  } else if (name === 'message') {
+    try { setStatusText(JSON.parse(data).text); } catch (e) { /* not ours */ }
+  }
+}
+
+// The event stream is read with fetch, so it carries the token in its
+// header like every other call; it is opened again two seconds after it
+// ends.
+async function listen() {
+  for (;;) {
+    try {
+      const reply = await fetch('/api/events', {
+        headers: { Authorization: 'Bearer ' + token() }, credentials: 'omit', cache: 'no-store',
+      });
+      if (reply.status === 401) { showLogin(true); return; }
+      if (reply.ok && reply.body) {
+        const reader = reply.body.getReader();
+        const decoder = new TextDecoder();
+        let buffer = '';
+        for (;;) {
+          const { value, done } = await reader.read();
+          if (done) break;
+          buffer += decoder.decode(value, { stream: true }).replace(/\r\n/g, '\n');
+          for (let end = buffer.indexOf('\n\n'); end >= 0; end = buffer.indexOf('\n\n')) {
+            onEvent(buffer.slice(0, end));
+            buffer = buffer.slice(end + 2);
+          }
+        }
+      }
+    } catch (e) { /* the node went away: try again */ }
+    await new Promise((resolve) => setTimeout(resolve, 2000));
+  }
+}
+
+// ---- Phone layout ----------------------------------------------------------------------
+
+// Below 700 px the tree, the list and the page take the whole width one at
+// a time, switched by the tabs.
+const narrow = window.matchMedia('(max-width: 700px)');
+
+function showPane(name) {
+  document.body.dataset.pane = name;
+  for (const tab of document.querySelectorAll('#tabs button'))
+    tab.setAttribute('aria-selected', String(tab.dataset.pane === name));
 }
 
 // ---- Start ---------------------------------------------------------------------------
 
+let running = false;
+
+async function run() {
+  try {
+    await loadCategories();
+  } catch (e) {
+    if (!(e instanceof Unauthorized)) setStatusText(e.message);
+    return;
+  }
+  hideLogin();
+  await loadStatus();
+  if (running) return;
+  running = true;
+  listen();
+  setInterval(loadStatus, 10000);
+}
+
 function start() {
   for (const field of document.querySelectorAll('[data-limit]')) applyLimit(field);
-  document.getElementById('cmd-connect').addEventListener('click', openEntryPoints);
+  document.getElementById('cmd-connect').addEventListener('click', () => openEntryPoints().catch(tell));
   document.getElementById('cmd-new-thread').addEventListener('click', newThread);
   document.getElementById('cmd-new-response').addEventListener('click', newResponse);
   document.getElementById('cmd-refresh').addEventListener('click', refreshList);
   document.getElementById('cmd-fetch').addEventListener('click', () => fetchThread(state.threadId));
   document.getElementById('cmd-delete').addEventListener('click', deleteThread);
-  loadCategories().then(loadStatus).then(listen).catch(() => showLoginNeeded());
-  setInterval(loadStatus, 10000);
+  for (const tab of document.querySelectorAll('#tabs button'))
+    tab.addEventListener('click', () => showPane(tab.dataset.pane));
+  showPane('list');
+  document.querySelector('#login form').addEventListener('submit', (event) => {
+    event.preventDefault();
+    const value = event.target.elements.token.value.trim();
+    if (!value) return;
+    saveToken(value);
+    event.target.reset();
+    run();
+  });
+  takeTokenFromAddress();
+  if (token()) run();
+  else showLogin(false);
 }
 
 document.addEventListener('DOMContentLoaded', start);
