@@ -2,14 +2,27 @@
 """The page in a real browser: headless Chromium driven by Selenium.
 
 Two pelmard processes on 127.0.0.174 (A, holding a category's threads) and
-127.0.0.175 (B, joined to A). The browser opens B's page, refreshes the list
-and sees A's threads, fetches one, posts a response that A then holds, and
-shows A's title "<script>alert(1)</script>" as text without running it. The
+127.0.0.175 (B, joined to A). A serves its page on 127.0.0.175 too, on
+another port, so both pages share a host as two nodes of one machine do.
+
+Logging in: B's page first asks for its token in Japanese and says where
+"webtoken" is, refuses a wrong one in Japanese, takes the pasted one; A's
+page takes its token from the address's fragment. Neither sets a cookie,
+each keeps working after the other logs in, and another web server on the
+same host (another port) receives neither token.
+
+Then the desktop's workflow on B's page: refresh the list and see A's
+threads, fetch one, name the characters Shift_JIS cannot hold before sending,
+post a response that A then holds, and show A's title
+"<script>alert(1)</script>" as text without running it. Last, the page on a
+phone (390x844, mobile emulation): one pane at a time under tabs, touch
+targets of at least 44 px, a tap that fetches, a form that fits. The
 browser's console must show no content-security-policy violation.
 
 Every wait is bounded; everything started here is stopped here.
 """
 import argparse
+import http.server
 import json
 import os
 import shutil
@@ -17,6 +30,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import urllib.request
 
@@ -31,10 +45,14 @@ CATEGORY = 'ニュース'
 SCRIPT_TITLE = '<script>alert(1)</script>'
 THREAD_TITLE = 'ブラウザのスレ'
 WEB_PORT = 6341
+SHARED_HOST = '127.0.0.175'
+A_WEB_PORT = 6342
+FOREIGN_PORT = 6399
+PHONE = (390, 844)
 
 
 class Node:
-    def __init__(self, pelmard, address, port, connect=None):
+    def __init__(self, pelmard, address, port, connect=None, web=None):
         self.address = address
         self.dir = tempfile.mkdtemp(prefix='pelmar-browser-')
         with open(os.path.join(self.dir, 'category.dat'), 'wb') as out:
@@ -45,10 +63,12 @@ class Node:
         arguments = [pelmard, '--ini', ini, '--address', address, '--log']
         if connect:
             arguments += ['--connect', connect]
+        if web:
+            arguments += ['--web', web]
         self.process = subprocess.Popen(arguments, cwd=self.dir, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
         self.entry = '%s:%d' % (address, port)
-        self.base = 'http://%s:%d' % (address, WEB_PORT)
+        self.base = 'http://' + (web or '%s:%d' % (address, WEB_PORT))
         self.token = None
         deadline = time.time() + 10
         while time.time() < deadline and not self.token:
@@ -139,12 +159,162 @@ def double_click_row(driver, wait, title, row_id=None):
     wait.until(attempt)
 
 
-def run(pelmard, screenshot):
+class Foreign:
+    """Another web server on the nodes' host: keeps every header it is sent."""
+
+    def __init__(self):
+        seen = self.seen = []
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                seen.append(str(self.headers))
+                body = b'<!DOCTYPE html><title>foreign</title><p>foreign'
+                self.send_response(200)
+                self.send_header('Content-Type', 'text/html')
+                self.send_header('Content-Length', str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+
+            def log_message(self, *_):
+                pass
+
+        self.server = http.server.ThreadingHTTPServer((SHARED_HOST, FOREIGN_PORT), Handler)
+        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
+        self.thread.start()
+        self.base = 'http://%s:%d' % (SHARED_HOST, FOREIGN_PORT)
+
+    def stop(self):
+        self.server.shutdown()
+        self.server.server_close()
+
+
+def page_ready(driver):
+    return driver.find_elements(By.CSS_SELECTOR, '#category-tree span.selected') and \
+        driver.execute_script("return document.getElementById('login').hidden")
+
+
+def login_text(driver):
+    return driver.execute_script(
+        "const l = document.getElementById('login'); return l.hidden ? '' : l.innerText")
+
+
+def check_login(driver, wait, a, b, foreign):
+    """Fault-free login: fragment or form, per-origin storage, no cookie."""
+    # A first visit without a token asks for it and says where it is.
+    driver.get(b.base + '/')
+    wait.until(lambda d: 'webtoken' in login_text(d))
+    assert 'アクセストークンが必要です' in login_text(driver), login_text(driver)
+    # A wrong (or old) token: a Japanese page, not an answer of the API.
+    driver.get(b.base + '/#token=' + 'f' * len(b.token))
+    wait.until(lambda d: 'アクセストークンが違います' in login_text(d))
+    assert '#token' not in driver.current_url, driver.current_url
+    # The pasted token opens the page.
+    field = driver.find_element(By.CSS_SELECTOR, '#login input[name=token]')
+    field.send_keys(b.token)
+    driver.find_element(By.CSS_SELECTOR, '#login button').click()
+    wait.until(page_ready)
+    b_tab = driver.current_window_handle
+
+    # A, on the same host at another port, from the fragment, in another tab.
+    driver.switch_to.new_window('tab')
+    driver.get(a.base + '/#token=' + a.token)
+    wait.until(page_ready)
+    assert '#token' not in driver.current_url, driver.current_url
+    assert driver.get_cookies() == [], driver.get_cookies()
+
+    # Another server of that host sees no token, neither by navigation nor
+    # by a request from its page.
+    driver.get(foreign.base + '/')
+    driver.execute_script("fetch('/probe', {credentials: 'include'})")
+    wait_for(lambda: len(foreign.seen) >= 2, 'the foreign server to be asked twice')
+    for headers in foreign.seen:
+        assert a.token not in headers and b.token not in headers, headers
+        assert 'Cookie' not in headers, headers
+    driver.close()
+
+    # B's page still works after A's login: each origin keeps its own token.
+    driver.switch_to.window(b_tab)
+    driver.refresh()
+    wait.until(page_ready)
+    assert driver.get_cookies() == [], driver.get_cookies()
+
+
+def check_phone(driver, wait, b, screenshot):
+    """The page at a phone's size: tabs, 44 px targets, a tap that fetches."""
+    driver.execute_cdp_cmd('Emulation.setDeviceMetricsOverride', {
+        'width': PHONE[0], 'height': PHONE[1], 'deviceScaleFactor': 2, 'mobile': True})
+    driver.execute_cdp_cmd('Emulation.setTouchEmulationEnabled', {'enabled': True})
+    driver.refresh()
+    wait.until(page_ready)
+    assert driver.execute_script(
+        "return document.querySelector('meta[name=viewport]').content").startswith('width=device-width')
+    shown = "return [...arguments].map(id => document.getElementById(id).offsetParent !== null)"
+    wait.until(lambda d: d.execute_script(shown, 'tabs', 'categories', 'thread-list-pane', 'thread-page-pane') ==
+               [True, False, True, False])
+    assert driver.execute_script('return document.documentElement.scrollWidth') <= PHONE[0]
+    small = driver.execute_script("""
+        return [...document.querySelectorAll('button, #thread-rows tr, #tabs button')]
+          .filter(e => e.offsetParent !== null)
+          .map(e => [e.id || e.textContent.slice(0, 12), e.getBoundingClientRect().height])
+          .filter(([, h]) => h < 44)""")
+    assert not small, small
+
+    # The tree is a tab of its own.
+    driver.find_element(By.ID, 'tab-categories').click()
+    wait.until(lambda d: d.execute_script(shown, 'categories', 'thread-list-pane') == [True, False])
+    tree_small = driver.execute_script("""
+        return [...document.querySelectorAll('#category-tree li > span[data-index]')]
+          .filter(e => e.getBoundingClientRect().height < 44).length""")
+    assert tree_small == 0, tree_small
+    driver.find_element(By.CSS_SELECTOR, '#category-tree li > span[data-index]').click()
+    wait.until(lambda d: d.execute_script(shown, 'thread-list-pane') == [True])
+
+    wait.until(lambda d: THREAD_TITLE in row_titles(d))
+    if screenshot:
+        driver.save_screenshot(screenshot)
+
+    # One tap on a row shows the thread and fetches it.
+    row = [r for r in driver.find_elements(By.CSS_SELECTOR, '#thread-rows tr')
+           if r.find_element(By.CSS_SELECTOR, 'td:nth-child(2)').text == THREAD_TITLE][0]
+    row_id = row.get_attribute('data-id')
+    row.click()
+    wait.until(lambda d: d.execute_script(shown, 'thread-page-pane', 'thread-list-pane') == [True, False])
+    wait_for(lambda: b.call('GET', '/api/status')['threadId'] == row_id, 'the tap to fetch')
+    wait.until(lambda d: d.find_elements(By.CSS_SELECTOR, '#thread-page .heading'))
+
+    # The response form fits the screen.
+    driver.find_element(By.ID, 'cmd-new-response').click()
+    dialog = driver.find_element(By.ID, 'response-dialog')
+    wait.until(lambda d: dialog.is_displayed())
+    overflow = driver.execute_script("""
+        return [...arguments[0].querySelectorAll('input, textarea, button')]
+          .map(e => e.getBoundingClientRect()).filter(r => r.left < 0 || r.right > innerWidth).length""",
+                                     dialog)
+    assert overflow == 0, overflow
+    dialog.find_element(By.CSS_SELECTOR, 'button[value=cancel]').click()
+    driver.execute_cdp_cmd('Emulation.clearDeviceMetricsOverride', {})
+
+
+def check_unsendable(driver, wait, dialog):
+    """Characters Shift_JIS cannot hold are named before anything is sent."""
+    driver.execute_script("""
+        const body = arguments[0].querySelector('[name=body]');
+        body.value = '絵文字\\u{1F600}と\\u2028区切り';
+        body.dispatchEvent(new Event('input'));""", dialog)
+    error = dialog.find_element(By.CSS_SELECTOR, '.error')
+    wait.until(lambda d: 'U+1F600' in error.text and 'U+2028' in error.text)
+    dialog.find_element(By.CSS_SELECTOR, 'button[value=send]').click()
+    assert dialog.is_displayed(), 'sent in spite of the characters it cannot hold'
+    dialog.find_element(By.NAME, 'body').clear()
+
+
+def run(pelmard, screenshot, phone_screenshot):
     nodes = []
     driver = None
+    foreign = None
     profile = tempfile.mkdtemp(prefix='pelmar-chromium-')
     try:
-        a = Node(pelmard, '127.0.0.174', 16374)
+        a = Node(pelmard, '127.0.0.174', 16374, web='%s:%d' % (SHARED_HOST, A_WEB_PORT))
         nodes.append(a)
         posted = a.call('POST', '/api/threads', {'category': CATEGORY, 'title': THREAD_TITLE,
                                                    'name': '名無し', 'mail': '',
@@ -155,10 +325,10 @@ def run(pelmard, screenshot):
         nodes.append(b)
         wait_for(lambda: len(b.call('GET', '/api/status')['peers']) == 1, 'B joined to A')
 
+        foreign = Foreign()
         driver = start_browser(profile)
-        driver.get(b.base + '/login?token=' + b.token)
         wait = WebDriverWait(driver, 20)
-        wait.until(lambda d: d.find_elements(By.CSS_SELECTOR, '#category-tree span.selected'))
+        check_login(driver, wait, a, b, foreign)
         assert row_titles(driver) == [], 'B holds nothing yet'
 
         # A thread A announces arrives in B's list as it is typed: a title that
@@ -183,6 +353,7 @@ def run(pelmard, screenshot):
         driver.find_element(By.ID, 'cmd-new-response').click()
         dialog = driver.find_element(By.ID, 'response-dialog')
         wait.until(lambda d: dialog.is_displayed())
+        check_unsendable(driver, wait, dialog)
         dialog.find_element(By.NAME, 'name').send_keys('ブラウザ')
         dialog.find_element(By.NAME, 'body').send_keys('ブラウザからのレス')
         dialog.find_element(By.CSS_SELECTOR, 'button[value=send]').click()
@@ -208,6 +379,7 @@ def run(pelmard, screenshot):
         wait.until(lambda d: 'ブラウザからのレス' in d.find_element(By.ID, 'thread-page').text)
         if screenshot:
             driver.save_screenshot(screenshot)
+        check_phone(driver, wait, b, phone_screenshot)
 
         violations = [entry['message'] for entry in driver.get_log('browser')
                       if 'Content Security Policy' in entry['message'] or 'Refused to' in entry['message']]
@@ -226,6 +398,8 @@ def run(pelmard, screenshot):
             driver.quit()
         for node in nodes:
             node.stop()
+        if foreign is not None:
+            foreign.stop()
         shutil.rmtree(profile, ignore_errors=True)
 
 
@@ -234,10 +408,11 @@ def main():
     parser.add_argument('--pelmard', required=True)
     parser.add_argument('--source', default='')
     parser.add_argument('--screenshot', default='')
+    parser.add_argument('--phone-screenshot', default='')
     arguments = parser.parse_args()
     signal.signal(signal.SIGALRM, lambda *_: (_ for _ in ()).throw(TimeoutError('browser test took too long')))
     signal.alarm(200)
-    return run(os.path.abspath(arguments.pelmard), arguments.screenshot)
+    return run(os.path.abspath(arguments.pelmard), arguments.screenshot, arguments.phone_screenshot)
 
 
 if __name__ == '__main__':

@@ -582,6 +582,13 @@ function start() {
     event.target.reset();
     run();
   });
+  // The printed address pasted into a page already open changes only its
+  // fragment.
+  window.addEventListener('hashchange', () => {
+    if (!location.hash.startsWith('#token=')) return;
+    takeTokenFromAddress();
+    run();
+  });
   takeTokenFromAddress();
   if (token()) run();
   else showLogin(false);
