@@ -56,7 +56,13 @@ void HandlePong(CPelmarDoc& doc, CServentSocket& from, CPongMessage& pong,
 }
 
 void ConnectNewServent(CPelmarDoc& doc, const CPongMessage& pong) {
-    if (doc.CountEstablished() >= CPelmarDoc::kTargetConnections)
+    // A connect still under way counts toward the target: one ping reaches
+    // many nodes and each answers, so a burst of pongs would otherwise open a
+    // connection per pong before the first of them completes.
+    int held = 0;
+    for (const CServentSocket* connection : doc.GetConnections())
+        held += connection->IsHeld() ? 1 : 0;
+    if (held >= CPelmarDoc::kTargetConnections)
         return;
     const std::string& host = pong.GetAddress().GetText();
     if (host == doc.OwnAddress().GetText() && pong.GetPort() == doc.GetListenPort())

@@ -116,6 +116,7 @@ void CServentSocket::Connect(const std::string& host, std::uint16_t port,
     m_peerAddress = host;
     m_peerPort = port;
     m_connecting = true;
+    m_outgoing = true;
     if (!bindAddress.empty())
         m_socket->bind(QHostAddress(QString::fromStdString(bindAddress)));
     m_socket->connectToHost(QString::fromStdString(host), port);
@@ -124,6 +125,12 @@ void CServentSocket::Connect(const std::string& host, std::uint16_t port,
 bool CServentSocket::IsConnecting() const {
     return m_socket && (m_socket->state() == QAbstractSocket::HostLookupState ||
                         m_socket->state() == QAbstractSocket::ConnectingState);
+}
+
+bool CServentSocket::IsHeld() const {
+    if (m_established)
+        return !m_closed;
+    return m_outgoing && (!m_closed || IsConnecting());
 }
 
 bool CServentSocket::SetClosed(bool closed) {

@@ -65,6 +65,9 @@ public:
     bool IsClosed() const { return m_closed; }
     // An outgoing connect that has neither completed nor failed yet.
     bool IsConnecting() const;
+    // Established, or opened by this node and still connecting or in its
+    // handshake: what counts toward the connections the node keeps.
+    bool IsHeld() const;
     bool SetClosed(bool closed);
     const std::string& GetPeerAddress() const { return m_peerAddress; }
     std::uint16_t GetPeerPort() const { return m_peerPort; }
@@ -128,6 +131,7 @@ private:
     bool m_requestSeen = false;   // an HTTP client, not a servent
     bool m_handshakeSent = false; // this side's handshake lines are out
     bool m_connecting = false;    // an outgoing connect not yet completed
+    bool m_outgoing = false;      // opened by this node
     std::string m_heldMessages;   // own messages waiting for the handshake
     bool m_inPostBody = false;
     bool m_closingHere = false;

@@ -62,6 +62,43 @@ TEST_F(PongRoutingTest, PongsNamingThisNodeOrAConnectedHostOpenNothing) {
     EXPECT_EQ(CountLog("connect new servent 127.0.0.121"), 1u);
 }
 
+TEST_F(PongRoutingTest, BurstOfPongsOpensNoMoreConnectionsThanTheTarget) {
+    StartNode(16517);
+    // Six hosts that accept but never answer the handshake: each connect the
+    // node opens stays under way.
+    std::vector<std::unique_ptr<TestListener>> hosts;
+    std::string burst;
+    auto peer = Joined(kPeerA);
+    node->doc->SendPing();
+    const std::string ping = OwnPingId(*peer);
+    ASSERT_FALSE(ping.empty());
+    for (int i = 0; i < 6; ++i) {
+        const std::string host = "127.0.0." + std::to_string(130 + i);
+        hosts.push_back(std::make_unique<TestListener>(host, nodePort));
+        ASSERT_TRUE(hosts.back()->listening);
+        burst += rawmsg::Pong(ping, host, nodePort);
+    }
+    peer->Write(burst);
+    ASSERT_TRUE(Settle(*peer));
+    // One established and three under way make the four.
+    EXPECT_EQ(CountLog("connect new servent"), 3u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(hosts[i]->WaitForPeers(1));
+
+    // A connection that ends before its handshake gives its place back.
+    hosts[0].reset();
+    ASSERT_TRUE(WaitUntil([&] {
+        const CServentSocket* gone = ConnectionOf("127.0.0.130", nodePort);
+        return !gone || gone->IsClosed();
+    }));
+    peer->Write(rawmsg::Pong(ping, "127.0.0.134", nodePort));
+    EXPECT_TRUE(hosts[4]->WaitForPeers(1));
+    ASSERT_TRUE(Settle(*peer));
+    EXPECT_EQ(CountLog("connect new servent"), 4u);
+    EXPECT_TRUE(hosts[3]->peers.empty());
+    EXPECT_TRUE(hosts[5]->peers.empty());
+}
+
 TEST_F(PongRoutingTest, WithFourEstablishedPongsOpenNothingUntilOneCloses) {
     StartNode(16514);
     TestListener discovered(kServerC, nodePort);
