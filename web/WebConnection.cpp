@@ -128,14 +128,17 @@ void CWebConnection::TakeHead(const QByteArray& head) {
 }
 
 void CWebConnection::OnBytesWritten() {
-    // Anything written is an answer (or an event): the next request starts
-    // afresh.
+    // An event is no answer: what the client of a stream sends is counted
+    // for as long as it stays.
+    if (m_keepOpen)
+        return;
+    // Anything else written is an answer: the next request starts afresh.
     m_sinceAnswer = 0;
     if (m_reading == Reading::Unknown) {
         m_reading = Reading::Head;
         m_head.clear();
     }
-    if (m_keepOpen || m_refused)
+    if (m_refused)
         return;
     m_idleTimer.start(m_limits.idleMs);
     if (m_closeAfterAnswer && m_socket->bytesToWrite() == 0)

@@ -54,8 +54,9 @@ protected:
                std::to_string(web->Port()) + "\r\nAuthorization: Bearer " + web->Token() + "\r\n" +
                extra + "\r\n";
     }
-    void Restart(int headerMs, int idleMs, int maxConnections) {
+    void Restart(int headerMs, int idleMs, int maxConnections, qint64 requestBytes = 256 * 1024) {
         StopNode();
+        limits.connection.requestBytes = requestBytes;
         limits.connection.headerMs = headerMs;
         limits.connection.idleMs = idleMs;
         limits.maxConnections = maxConnections;
@@ -130,4 +131,24 @@ TEST_F(WebServingTest, ConnectionsPastTheCapGet503WhileTheOverlayPortAnswers) {
     idle.pop_back();
     ASSERT_TRUE(WaitUntil([&] { return web->OpenConnections() == 3; }));
     EXPECT_EQ(client->Get("/api/status").status, 200);
+}
+
+TEST_F(WebServingTest, EventStreamOutlivesTheLimitsButNotItsClientsFlood) {
+    Restart(300, 600, 64, 4096);
+    OpenConnection stream(kAddress, web->Port());
+    stream.Send("GET /api/events HTTP/1.1\r\nHost: " + std::string(kAddress) + ":" +
+                std::to_string(web->Port()) + "\r\nAuthorization: Bearer " + web->Token() +
+                "\r\n\r\n");
+    ASSERT_TRUE(stream.WaitFor("retry:"));
+    // Well past both time limits, still open and told of changes.
+    EXPECT_FALSE(stream.WaitClosed(1500));
+    doc->RefreshThreadList();
+    EXPECT_TRUE(stream.WaitFor("event: threads"));
+    // Events are no answers: what the client sends meanwhile adds up.
+    for (int i = 0; i < 3 && stream.socket.state() == QAbstractSocket::ConnectedState; ++i) {
+        stream.Send(std::string(2000, 'x'));
+        doc->RefreshThreadList();
+        WaitUntil([&] { return stream.socket.bytesToWrite() == 0; }, 2000);
+    }
+    EXPECT_TRUE(stream.WaitClosed());
 }
