@@ -88,6 +88,12 @@ std::size_t CountBytes(const QString& text, bool crlf) {
     return bytes;
 }
 
+std::size_t StoredBytes(const QString& text, bool crlf) {
+    const auto brackets =
+        static_cast<std::size_t>(text.count(QLatin1Char('<')) + text.count(QLatin1Char('>')));
+    return CountBytes(text, crlf) + 3 * brackets;
+}
+
 QString FitToBytes(const QString& text, std::size_t budget, bool crlf) {
     std::size_t used = 0;
     qsizetype i = 0;

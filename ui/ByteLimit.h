@@ -25,6 +25,10 @@ inline constexpr std::size_t kBody = 4000;
 
 // Bytes text takes in CP932; with crlf, each line feed counts as CR LF.
 std::size_t CountBytes(const QString& text, bool crlf = false);
+// Bytes text takes once stored: "<" and ">" are stored as "&lt;" and "&gt;",
+// so each counts 4. A field is checked on this, so that the store never has to
+// cut an escape in two.
+std::size_t StoredBytes(const QString& text, bool crlf = false);
 // The longest start of text that fits budget bytes, never ending inside a
 // double-byte character or a surrogate pair.
 QString FitToBytes(const QString& text, std::size_t budget, bool crlf = false);

@@ -72,12 +72,12 @@ void CComposeDialog::accept() {
     // The fields stop at their limits as text goes in; this is the last
     // word before the text leaves the dialog. In tab order.
     for (const CLine& line : m_lines) {
-        if (!bytelimit::Check(this, line.edit, bytelimit::CountBytes(line.edit->text()),
+        if (!bytelimit::Check(this, line.edit, bytelimit::StoredBytes(line.edit->text()),
                               line.limit))
             return;
     }
     if (m_body &&
-        !bytelimit::Check(this, m_body, bytelimit::CountBytes(m_body->toPlainText(), true),
+        !bytelimit::Check(this, m_body, bytelimit::StoredBytes(m_body->toPlainText(), true),
                           bytelimit::kBody))
         return;
     QDialog::accept();

@@ -134,6 +134,29 @@ TEST(ComposeDialogsTest, OverLongFieldOnSendShowsItsLimitAndKeepsTheDialogOpen) 
     EXPECT_EQ(draft.name, "ok");
 }
 
+TEST(ComposeDialogsTest, AngleBracketsCountAsTheEscapesTheyAreStoredAs) {
+    // 20 "<" are 20 bytes typed but 80 stored as "&lt;": the name's 50 would
+    // otherwise be met by cutting an escape in two.
+    CResponseDraft draft;
+    QString message;
+    WhenOpen([&](QWidget* dialog) {
+        auto* name = Child<QLineEdit>(dialog, "name");
+        name->setText(QString(20, QLatin1Char('<')));
+        QTimer::singleShot(0, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                message = box->text();
+                box->accept();
+            }
+        });
+        Click(dialog, "send");
+        name->setText(QString(12, QLatin1Char('>'))); // 48 bytes stored
+        Click(dialog, "send");
+    });
+    ASSERT_TRUE(RunResponseComposeDialog(nullptr, draft));
+    EXPECT_EQ(message, QStringLiteral("50 文字以内で入力してください。"));
+    EXPECT_EQ(draft.name, std::string(12, '>'));
+}
+
 TEST(ComposeDialogsTest, ConnectReturnsTheTypedAddressAndPutsItOnTopOfTheFile) {
     TempDir dir;
     const std::string path = dir / "entrypoint.dat";
