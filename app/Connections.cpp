@@ -1,62 +1,44 @@
-// CPelmarDoc's connection list: appending, the sweep, counting and showing
-// peers. GUI thread only.
+// CPelmarDoc: its overlay's connections as the front ends see them, and the
+// overlay host's connection and address calls. GUI thread only.
 #include "app/PelmarDoc.h"
-#include "protocol/ServentSocket.h"
+#include "protocol/Connection.h"
+#include "protocol/Overlay.h"
 #include "res/Strings.h"
 
-#include <algorithm>
+#include <array>
 
-CServentSocket* CPelmarDoc::AppendConnection(CServentSocket* connection) {
-    m_connections.push_back(connection);
-    return connection;
+const std::vector<CConnection*>& CPelmarDoc::GetConnections() const {
+    return m_overlay->Connections();
 }
 
-CServentSocket* CPelmarDoc::OpenConnection(const std::string& host, std::uint16_t port) {
-    auto* connection = AppendConnection(new CServentSocket(*this));
-    connection->SetClosed(true);
-    connection->Connect(host, port, m_bindAddress);
-    return connection;
+CConnection* CPelmarDoc::AppendConnection(CConnection* connection) {
+    return m_overlay->Append(connection);
 }
 
-CServentSocket* CPelmarDoc::FindConnection(std::uint64_t serial) const {
-    for (CServentSocket* connection : m_connections)
-        if (connection->Serial() == serial)
-            return connection;
-    return nullptr;
+CConnection* CPelmarDoc::OpenConnection(const std::string& host, std::uint16_t port) {
+    return m_overlay->Open(host, port);
 }
 
-void CPelmarDoc::SweepClosedConnections() {
-    std::vector<CServentSocket*> closed;
-    // A connect still under way is not swept: an incoming connection (a
-    // reflector's probe, a joining node) arriving while this node connects to
-    // the nodes it was told of must not cancel those connects. One that fails
-    // stays closed and goes with a later sweep.
-    for (CServentSocket* connection : m_connections)
-        if (connection->IsClosed() && !connection->IsConnecting())
-            closed.push_back(connection);
-    for (CServentSocket* connection : closed) {
-        m_connections.erase(std::find(m_connections.begin(), m_connections.end(), connection));
-        // Later: a sweep may run while one of its signals is being delivered.
-        // A transfer client's connection never had a socket object and runs
-        // no handler now; deleting it later would only wake the loop again.
-        if (connection->CanDeleteNow())
-            delete connection;
-        else
-            connection->deleteLater();
-    }
+CConnection* CPelmarDoc::FindConnection(std::uint64_t serial) const {
+    return m_overlay->Find(serial);
 }
 
 int CPelmarDoc::CountEstablished() const {
-    return static_cast<int>(std::count_if(
-        m_connections.begin(), m_connections.end(), [](const CServentSocket* connection) {
-            return !connection->IsClosed() && connection->IsEstablished();
-        }));
+    return m_overlay->CountEstablished();
+}
+
+bool CPelmarDoc::IsKnownPeer(const std::string& host, std::uint16_t port) const {
+    return m_overlay->IsKnownPeer(host, port);
+}
+
+CMessageHistory& CPelmarDoc::History() {
+    return m_overlay->History();
 }
 
 void CPelmarDoc::UpdateConnectionStatus() {
     std::array<std::string, 4> peers;
     std::size_t filled = 0;
-    for (const CServentSocket* connection : m_connections) {
+    for (const CConnection* connection : m_overlay->Connections()) {
         if (filled == peers.size())
             break;
         if (!connection->IsClosed() && connection->IsEstablished())
@@ -65,14 +47,14 @@ void CPelmarDoc::UpdateConnectionStatus() {
     m_ui.SetStatusNeighbours(peers);
 }
 
-bool CPelmarDoc::IsKnownPeer(const std::string& host, std::uint16_t port) const {
-    bool known = host == m_ownAddress.GetText() && port == m_listenPort;
-    for (const CServentSocket* connection : m_connections)
-        if (connection->GetPeerAddress() == host && connection->GetPeerPort() == port)
-            known = true;
-    return known;
+void CPelmarDoc::ConnectFailed(const std::string& host, std::uint16_t port) {
+    m_ui.ShowStatusText(strings::kConnectFailedNote + host + ":" + std::to_string(port));
 }
 
-void CPelmarDoc::ReportConnectFailed(const std::string& host, std::uint16_t port) {
-    m_ui.ShowStatusText(strings::kConnectFailedNote + host + ":" + std::to_string(port));
+void CPelmarDoc::LearnReflectedAddress(const std::string& address) {
+    // Only a private address is replaced: a public one is already what
+    // others reach this node at.
+    if (m_ownAddress.IsPrivate())
+        m_ownAddress.SetText(address);
+    WriteLog("Reflect My IPaddress " + m_ownAddress.GetText());
 }

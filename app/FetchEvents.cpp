@@ -2,6 +2,7 @@
 // GUI thread only.
 #include "app/PelmarDoc.h"
 
+#include "app/ThreadSourceTable.h"
 #include "res/Strings.h"
 #include "store/ThreadRecord.h"
 #include "transfer/FetchWorker.h"
@@ -38,6 +39,25 @@ void CPelmarDoc::RefreshThreadList() {
 void CPelmarDoc::UpdateThreadListItem(const CThreadSummary& summary) {
     if (summary.category == m_currentCategory)
         m_ui.UpdateThreadRow(summary);
+}
+
+void CPelmarDoc::HolderHeard(const std::string& threadId, const CIPv4Address& address,
+                             std::uint16_t port, std::uint16_t resCount) {
+    // The fetch worker reads the table under the same lock.
+    std::lock_guard<std::mutex> lock(m_sourceLock);
+    m_sources->AddSource(threadId, address, port, Now(), resCount);
+}
+
+void CPelmarDoc::ThreadAnnounced(const CThreadSummary& summary) {
+    // Only the list learns of the thread here; its data comes by a fetch.
+    UpdateThreadListItem(summary);
+    // A cache servent keeps copies of the threads it helps announce. An
+    // update without a thread id names nothing to fetch: following it would
+    // clear the selection and ask the overlay for the whole category instead.
+    if (!IsCacheServent() || summary.threadId.empty())
+        return;
+    SetCurrentThreadId(summary.threadId);
+    GetThread(summary.threadId, 0);
 }
 
 void CPelmarDoc::OnFetchProgress(int position, int range) {

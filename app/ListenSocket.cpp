@@ -2,6 +2,7 @@
 #include "app/ListenSocket.h"
 
 #include "app/PelmarDoc.h"
+#include "protocol/Overlay.h"
 #include "protocol/ServentSocket.h"
 
 CListenSocket::CListenSocket(CPelmarDoc& doc) : m_doc(doc) {
@@ -15,9 +16,7 @@ bool CListenSocket::Listen(const std::string& bindAddress, std::uint16_t port) {
 
 void CListenSocket::OnAccept(int descriptor, const std::string& peerAddress,
                              std::uint16_t peerPort) {
-    auto* connection = new CServentSocket(m_doc);
-    m_doc.AppendConnection(connection);
+    auto* connection = new CServentSocket(m_doc.Overlay());
     connection->AcceptDescriptor(descriptor, peerAddress, peerPort);
-    m_doc.SweepClosedConnections();
-    m_doc.UpdateConnectionStatus();
+    m_doc.Overlay().Accepted(connection);
 }

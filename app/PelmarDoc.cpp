@@ -9,8 +9,8 @@
 #include "app/ReflectorClient.h"
 #include "app/ThreadSourceTable.h"
 #include "base/BinaryId.h"
-#include "protocol/MessageHistory.h"
-#include "protocol/ServentSocket.h"
+#include "protocol/Overlay.h"
+#include "protocol/TcpTransport.h"
 #include "res/Strings.h"
 #include "store/FileSystem.h"
 #include "store/ThreadIndex.h"
@@ -22,10 +22,11 @@
 CPelmarDoc::CPelmarDoc(IPelmarUi& ui, Options options, QObject* parent)
     : QObject(parent), m_ui(ui), m_dataDir(std::move(options.dataDir)),
       m_applicationDir(std::move(options.applicationDir)),
-      m_history(std::make_unique<CMessageHistory>()),
       m_sources(std::make_unique<CThreadSourceTable>()), m_logging(options.logging),
       m_bindAddress(std::move(options.bindAddress)) {
     m_threadDir = m_dataDir + "thread/";
+    m_transport = std::make_unique<CTcpTransport>(m_bindAddress);
+    m_overlay = std::make_unique<COverlay>(*this, *m_transport);
     const CIniFile settings(options.iniPath);
     m_listenPort = static_cast<std::uint16_t>(settings.GetInt("Network", "Port", 6340) % 65536);
     m_cacheMode = settings.GetString("Servent", "CacheMode", "Disable");
@@ -38,9 +39,7 @@ CPelmarDoc::~CPelmarDoc() {
     m_fetchWorker.reset(); // waits for a running fetch to end
     m_reflector.reset();   // and for a reflector request (its time-outs bound it)
     WriteLog("pelmar Shutdown!!");
-    for (CServentSocket* connection : m_connections)
-        delete connection;
-    m_connections.clear();
+    m_overlay.reset(); // deletes the connections
 }
 
 bool CPelmarDoc::Start() {

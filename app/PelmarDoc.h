@@ -1,6 +1,7 @@
 // CPelmarDoc: the node. Owns the settings, the servent id, the own address,
-// the listener, the connection list, the message history and the thread
-// source table, and holds the selection the views work on. Lives on the GUI
+// the listener, the overlay (connections and message history) and the thread
+// source table, and holds the selection the views work on. It is the
+// overlay's host (IServentHost). Lives on the GUI
 // thread; the fetch worker touches only the store root (read), the source
 // table under SourceLock(), the fetch-in-progress flag and the events it posts.
 //
@@ -11,6 +12,7 @@
 
 #include "app/PelmarUi.h"
 #include "base/IPv4Address.h"
+#include "protocol/ServentHost.h"
 #include "store/StoreReporter.h"
 
 #include <QObject>
@@ -24,18 +26,20 @@
 #include <string>
 #include <vector>
 
-class CServentSocket;
+class CConnection;
 class CListenSocket;
 class CMessageHistory;
+class COverlay;
+class CTcpTransport;
 class CThreadSourceTable;
 class CFetchWorker;
 class CReflectorClient;
 struct CReflectorAnswer;
 
-class CPelmarDoc : public QObject, public IStoreReporter {
+class CPelmarDoc : public QObject, public IStoreReporter, public IServentHost {
     Q_OBJECT
 public:
-    static constexpr int kTargetConnections = 4;
+    static constexpr int kTargetConnections = 4; // as COverlay::kTargetConnections
     static constexpr std::uint16_t kDefaultEntryPort = 6340;
 
     struct Options {
@@ -58,17 +62,17 @@ public:
     bool Start();
 
     // Settings, identity, selection.
-    std::uint16_t GetListenPort() const { return m_listenPort; }
+    std::uint16_t GetListenPort() const override { return m_listenPort; }
     const std::string& GetCacheMode() const { return m_cacheMode; }
     bool IsCacheServent() const { return m_cacheMode == "CacheServent"; }
-    const std::string& GetServentId() const { return m_serventId; }
-    const std::string& GetThreadDir() const { return m_threadDir; }
+    const std::string& GetServentId() const override { return m_serventId; }
+    const std::string& GetThreadDir() const override { return m_threadDir; }
     const std::string& GetApplicationDir() const { return m_applicationDir; }
     // A data file ("serventid.dat", "category.dat", ...) in the data directory.
     std::string DataPath(std::string_view name) const { return m_dataDir + std::string(name); }
     const std::string& GetBindAddress() const { return m_bindAddress; }
     CIPv4Address& OwnAddress() { return m_ownAddress; }
-    const CIPv4Address& OwnAddress() const { return m_ownAddress; }
+    const CIPv4Address& OwnAddress() const override { return m_ownAddress; }
     const std::string& GetCurrentCategory() const { return m_currentCategory; }
     void SetCurrentCategory(const std::string& category) { m_currentCategory = category; }
     const std::string& GetCurrentThreadId() const { return m_currentThreadId; }
@@ -80,27 +84,25 @@ public:
     IPelmarUi& Ui() { return m_ui; }
 
     // Event log (pelmar.log in the working directory), gated by the switch.
-    void WriteLog(std::string_view text);
+    void WriteLog(std::string_view text) override;
     void SetLogging(bool on) { m_logging = on; }
     bool IsLogging() const { return m_logging; }
 
-    // Connections (Connections.cpp). The list owns its connections; closed
-    // ones stay until the sweep that runs on every accepted connection.
-    const std::vector<CServentSocket*>& GetConnections() const { return m_connections; }
-    CServentSocket* AppendConnection(CServentSocket* connection);
+    // Connections (Connections.cpp): the overlay's list, as the front ends
+    // and tests see it.
+    COverlay& Overlay() { return *m_overlay; }
+    const std::vector<CConnection*>& GetConnections() const;
+    CConnection* AppendConnection(CConnection* connection);
     // Opens an outgoing connection (closed until its connect completes).
-    CServentSocket* OpenConnection(const std::string& host, std::uint16_t port);
+    CConnection* OpenConnection(const std::string& host, std::uint16_t port);
     // The connection with this serial number if it is still in the list.
-    CServentSocket* FindConnection(std::uint64_t serial) const;
-    void SweepClosedConnections();
+    CConnection* FindConnection(std::uint64_t serial) const;
     int CountEstablished() const;
     void UpdateConnectionStatus();
     bool IsKnownPeer(const std::string& host, std::uint16_t port) const;
-    // An outgoing connection could not be made: the status line says so.
-    void ReportConnectFailed(const std::string& host, std::uint16_t port);
     CListenSocket* GetListenSocket() const { return m_listenSocket.get(); }
 
-    CMessageHistory& History() { return *m_history; }
+    CMessageHistory& History();
     CThreadSourceTable& Sources() { return *m_sources; }
     // The process-wide lock around the source table (GUI thread and worker).
     std::mutex& SourceLock() { return m_sourceLock; }
@@ -131,10 +133,6 @@ public:
     std::string PostResponse(const std::string& threadId, const CResponseDraft& draft);
     // The thread is held here with at least one post.
     bool CanRespondTo(const std::string& threadId) const;
-    // Sends a message this node made to every connection that is not closed,
-    // records its id as originated here for each, and logs one line each.
-    void Broadcast(const std::string& bytes, const std::string& messageId,
-                   const std::function<std::string(const CServentSocket&)>& logLine);
 
     // Views and fetching (FetchEvents.cpp).
     bool GetThread(const std::string& threadId, int delayMs);
@@ -153,14 +151,25 @@ public:
 
     // Time in seconds since 1970 and the node's pseudo-random generator; both
     // can be replaced by tests.
-    std::uint32_t Now() const { return m_clock(); }
-    unsigned Random() { return m_random(); }
+    std::uint32_t Now() const override { return m_clock(); }
+    unsigned Random() override { return m_random(); }
     void SetClock(std::function<std::uint32_t()> clock) { m_clock = std::move(clock); }
     void SetRandom(std::function<unsigned()> random) { m_random = std::move(random); }
 
     // IStoreReporter, on the GUI thread (the fetch worker reaches it through
     // CFetchWorker, waiting until the message has been shown).
     void ReportStoreFailure(std::string_view textUtf8) override;
+
+    // IServentHost, the rest (Connections.cpp and FetchEvents.cpp).
+    void LearnReflectedAddress(const std::string& address) override;
+    void ConnectionStateChanged() override { UpdateConnectionStatus(); }
+    // An outgoing connection could not be made: the status line says so.
+    void ConnectFailed(const std::string& host, std::uint16_t port) override;
+    void HolderHeard(const std::string& threadId, const CIPv4Address& address, std::uint16_t port,
+                     std::uint16_t resCount) override;
+    void ThreadHeard(const CThreadSummary& summary) override { UpdateThreadListItem(summary); }
+    void ThreadAnnounced(const CThreadSummary& summary) override;
+    CBinaryId NewMessageId() override;
 
 public slots:
     // Events from the fetch worker, delivered on the GUI thread.
@@ -188,8 +197,8 @@ private:
     int m_reflectorState = 0;
     std::string m_reflectorUrl;
     std::unique_ptr<CListenSocket> m_listenSocket;
-    std::vector<CServentSocket*> m_connections;
-    std::unique_ptr<CMessageHistory> m_history;
+    std::unique_ptr<CTcpTransport> m_transport;
+    std::unique_ptr<COverlay> m_overlay;
     std::unique_ptr<CThreadSourceTable> m_sources;
     std::mutex m_sourceLock;
     bool m_logging = false;

@@ -3,22 +3,12 @@
 // call is made on the GUI thread.
 #pragma once
 
+#include "base/ThreadSummary.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-// One thread as a queryhit, an update or a finished fetch describes it. Texts
-// are raw Shift_JIS bytes.
-struct CThreadSummary {
-    std::string category;
-    std::string threadId; // 32 hex digits
-    std::string title;
-    std::uint16_t resCount = 0;
-    std::string name;
-    std::uint32_t time = 0;
-    bool isNew = false; // shown with the "new" (lightning) mark
-};
 
 // The fields of the thread composition dialog, raw Shift_JIS bytes as typed.
 struct CThreadDraft {

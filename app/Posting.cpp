@@ -6,7 +6,8 @@
 #include "app/IdGenerator.h"
 #include "base/BinaryId.h"
 #include "base/TextEscaping.h"
-#include "protocol/ServentSocket.h"
+#include "protocol/Connection.h"
+#include "protocol/Overlay.h"
 #include "protocol/wire/LogText.h"
 #include "protocol/wire/UpdateMessage.h"
 #include "res/Strings.h"
@@ -23,7 +24,7 @@ void BroadcastUpdate(CPelmarDoc& doc, const CBinaryId& threadId, std::uint32_t t
                      std::uint16_t resCount, std::string title, std::string name,
                      std::string category) {
     CUpdateMessage update;
-    update.Header() = CMessageHeader(NewId(), CMessageHeader::kTypeUpdate);
+    update.Header() = CMessageHeader(doc.NewMessageId(), CMessageHeader::kTypeUpdate);
     update.SetThreadId(threadId);
     update.SetTime(time);
     update.SetResCount(resCount);
@@ -32,10 +33,11 @@ void BroadcastUpdate(CPelmarDoc& doc, const CBinaryId& threadId, std::uint32_t t
     update.SetCategory(std::move(category));
     update.SetServentId(CBinaryId::FromText(doc.GetServentId()));
     const std::string bytes = update.Encode();
-    doc.Broadcast(bytes, update.Header().GetMessageIdText(), [&](const CServentSocket& connection) {
-        return UpdateLogText(EWireEvent::Send, connection.GetPeerAddress(),
-                             connection.GetPeerPort(), update);
-    });
+    doc.Overlay().Originate(bytes, update.Header().GetMessageIdText(),
+                            [&](const CConnection& connection) {
+                                return UpdateLogText(EWireEvent::Send, connection.GetPeerAddress(),
+                                                     connection.GetPeerPort(), update);
+                            });
 }
 
 } // namespace

@@ -4,8 +4,8 @@
 #include "app/PelmarDoc.h"
 
 #include "base/BinaryId.h"
-#include "app/IdGenerator.h"
-#include "protocol/ServentSocket.h"
+#include "protocol/Connection.h"
+#include "protocol/Overlay.h"
 #include "protocol/wire/LogText.h"
 #include "protocol/wire/QueryMessage.h"
 #include "res/Strings.h"
@@ -14,15 +14,15 @@ namespace {
 
 void BroadcastQuery(CPelmarDoc& doc, const std::string& threadId, const std::string& category) {
     CQueryMessage query;
-    query.Header() =
-        CMessageHeader(CBinaryId::FromText(CIdGenerator().GetText()), CMessageHeader::kTypeQuery);
+    query.Header() = CMessageHeader(doc.NewMessageId(), CMessageHeader::kTypeQuery);
     query.SetThreadId(CBinaryId::FromText(threadId));
     query.SetCategory(category);
     const std::string bytes = query.Encode();
-    doc.Broadcast(bytes, query.Header().GetMessageIdText(), [&](const CServentSocket& connection) {
-        return QueryLogText(EWireEvent::Send, connection.GetPeerAddress(), connection.GetPeerPort(),
-                            query);
-    });
+    doc.Overlay().Originate(bytes, query.Header().GetMessageIdText(),
+                            [&](const CConnection& connection) {
+                                return QueryLogText(EWireEvent::Send, connection.GetPeerAddress(),
+                                                    connection.GetPeerPort(), query);
+                            });
 }
 
 } // namespace

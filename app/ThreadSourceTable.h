@@ -3,7 +3,7 @@
 // under CPelmarDoc::SourceLock(); the table itself takes no lock.
 #pragma once
 
-#include "app/ChainedMap.h"
+#include "base/ChainedMap.h"
 #include "base/IPv4Address.h"
 
 #include <array>

@@ -1,30 +1,30 @@
 // DispatchMessage: the drop / handle / close table of received messages.
 #include "protocol/MessageDispatcher.h"
 
-#include "app/PelmarDoc.h"
+#include "protocol/Connection.h"
 #include "protocol/Handlers.h"
 #include "protocol/MessageHistory.h"
-#include "protocol/ServentSocket.h"
+#include "protocol/Overlay.h"
 #include "protocol/wire/MessageHeader.h"
 #include "protocol/wire/PongMessage.h"
 #include "protocol/wire/QueryHitMessage.h"
 #include "protocol/wire/QueryMessage.h"
 #include "protocol/wire/UpdateMessage.h"
 
-void DispatchMessage(CPelmarDoc& doc, CServentSocket& from, const std::uint8_t* message,
+void DispatchMessage(COverlay& overlay, CConnection& from, const std::uint8_t* message,
                      std::size_t size) {
     auto header = CMessageHeader::Decode(message, size);
     if (!header)
         return;
     const std::string key = header->GetMessageIdText();
     CRouteEntry route;
-    const bool seen = doc.History().Lookup(key, route);
+    const bool seen = overlay.History().Lookup(key, route);
 
     switch (header->GetType()) {
     case CMessageHeader::kTypePing:
         if (seen)
             return;
-        HandlePing(doc, from, *header, message, size);
+        HandlePing(overlay, from, *header, message, size);
         break;
     case CMessageHeader::kTypeQuery: {
         if (seen)
@@ -32,7 +32,7 @@ void DispatchMessage(CPelmarDoc& doc, CServentSocket& from, const std::uint8_t* 
         auto query = CQueryMessage::Decode(message, size);
         if (!query)
             return;
-        HandleQuery(doc, from, *query);
+        HandleQuery(overlay, from, *query);
         break;
     }
     case CMessageHeader::kTypeUpdate: {
@@ -41,7 +41,7 @@ void DispatchMessage(CPelmarDoc& doc, CServentSocket& from, const std::uint8_t* 
         auto update = CUpdateMessage::Decode(message, size);
         if (!update)
             return;
-        HandleUpdate(doc, from, *update);
+        HandleUpdate(overlay, from, *update);
         break;
     }
     case CMessageHeader::kTypePong: {
@@ -50,7 +50,7 @@ void DispatchMessage(CPelmarDoc& doc, CServentSocket& from, const std::uint8_t* 
             return;
         }
         if (auto pong = CPongMessage::Decode(message, size))
-            HandlePong(doc, from, *pong, route);
+            HandlePong(overlay, from, *pong, route);
         return;
     }
     case CMessageHeader::kTypeQueryHit: {
@@ -59,7 +59,7 @@ void DispatchMessage(CPelmarDoc& doc, CServentSocket& from, const std::uint8_t* 
             return;
         }
         if (auto hit = CQueryHitMessage::Decode(message, size))
-            HandleQueryHit(doc, from, *hit, route);
+            HandleQueryHit(overlay, from, *hit, route);
         return;
     }
     case CMessageHeader::kTypeReserved:
@@ -70,5 +70,5 @@ void DispatchMessage(CPelmarDoc& doc, CServentSocket& from, const std::uint8_t* 
         return;
     }
     // A request is remembered only after its handler ran.
-    doc.History().Record(key, from.Serial(), false);
+    overlay.History().Record(key, from.Serial(), false);
 }

@@ -4,7 +4,7 @@
 // thread only.
 #pragma once
 
-#include "app/ChainedMap.h"
+#include "base/ChainedMap.h"
 
 #include <array>
 #include <cstdint>

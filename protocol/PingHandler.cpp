@@ -1,26 +1,28 @@
 // The ping and pong handlers: answering and flooding pings, routing pongs
-// back along their ping's path, and connecting to the nodes pongs name. GUI
-// thread only.
-#include "app/PelmarDoc.h"
+// back along their ping's path, and connecting to the nodes pongs name.
+// Thread of the overlay only.
+#include "protocol/Connection.h"
 #include "protocol/Handlers.h"
-#include "protocol/MessageHistory.h"
-#include "protocol/ServentSocket.h"
+#include "protocol/Overlay.h"
+#include "protocol/ServentHost.h"
 #include "protocol/wire/LogText.h"
 #include "protocol/wire/PongMessage.h"
 #include "protocol/wire/RelayRule.h"
 
 #include <string>
 
-void HandlePing(CPelmarDoc& doc, CServentSocket& from, CMessageHeader& header,
+void HandlePing(COverlay& overlay, CConnection& from, CMessageHeader& header,
                 const std::uint8_t* message, std::size_t size) {
-    doc.WriteLog(PingLogText(EWireEvent::Receive, from.GetPeerAddress(), from.GetPeerPort(), header));
+    IServentHost& host = overlay.Host();
+    host.WriteLog(
+        PingLogText(EWireEvent::Receive, from.GetPeerAddress(), from.GetPeerPort(), header));
 
     CPongMessage pong;
     pong.Header() = CMessageHeader(header.GetMessageId(), CMessageHeader::kTypePong);
-    pong.SetPort(doc.GetListenPort());
-    pong.SetAddress(doc.OwnAddress());
+    pong.SetPort(host.GetListenPort());
+    pong.SetAddress(host.OwnAddress());
     from.Send(pong.Encode());
-    doc.WriteLog(PongLogText(EWireEvent::Send, from.GetPeerAddress(), from.GetPeerPort(), pong));
+    host.WriteLog(PongLogText(EWireEvent::Send, from.GetPeerAddress(), from.GetPeerPort(), pong));
 
     if (!ApplyRelayRule(header))
         return;
@@ -29,50 +31,43 @@ void HandlePing(CPelmarDoc& doc, CServentSocket& from, CMessageHeader& header,
     if (size > CMessageHeader::kSize)
         relayed.append(reinterpret_cast<const char*>(message) + CMessageHeader::kSize,
                        size - CMessageHeader::kSize);
-    for (CServentSocket* connection : doc.GetConnections()) {
-        if (connection == &from || connection->IsClosed() || !connection->IsEstablished())
-            continue;
-        connection->Send(relayed);
-        doc.WriteLog(PingLogText(EWireEvent::Relay, connection->GetPeerAddress(),
-                                 connection->GetPeerPort(), header));
-    }
+    for (const CConnection* connection : overlay.Flood(relayed, &from))
+        host.WriteLog(PingLogText(EWireEvent::Relay, connection->GetPeerAddress(),
+                                  connection->GetPeerPort(), header));
 }
 
-void HandlePong(CPelmarDoc& doc, CServentSocket& from, CPongMessage& pong,
+void HandlePong(COverlay& overlay, CConnection& from, CPongMessage& pong,
                 const CRouteEntry& route) {
-    doc.WriteLog(PongLogText(EWireEvent::Receive, from.GetPeerAddress(), from.GetPeerPort(), pong));
+    IServentHost& host = overlay.Host();
+    host.WriteLog(
+        PongLogText(EWireEvent::Receive, from.GetPeerAddress(), from.GetPeerPort(), pong));
     if (route.originatedHere) {
-        ConnectNewServent(doc, pong);
+        ConnectNewServent(overlay, pong);
         return;
     }
     if (!ApplyRelayRule(pong.Header()))
         return;
-    CServentSocket* origin = doc.FindConnection(route.originSerial);
-    if (!origin || origin->IsClosed() || !origin->IsEstablished())
-        return;
-    origin->Send(pong.Encode());
-    doc.WriteLog(PongLogText(EWireEvent::Relay, origin->GetPeerAddress(), origin->GetPeerPort(),
-                             pong));
+    if (const CConnection* origin = overlay.RouteBack(route, pong.Encode()))
+        host.WriteLog(
+            PongLogText(EWireEvent::Relay, origin->GetPeerAddress(), origin->GetPeerPort(), pong));
 }
 
-void ConnectNewServent(CPelmarDoc& doc, const CPongMessage& pong) {
+void ConnectNewServent(COverlay& overlay, const CPongMessage& pong) {
+    IServentHost& host = overlay.Host();
     // A connect still under way counts toward the target: one ping reaches
     // many nodes and each answers, so a burst of pongs would otherwise open a
     // connection per pong before the first of them completes.
-    int held = 0;
-    for (const CServentSocket* connection : doc.GetConnections())
-        held += connection->IsHeld() ? 1 : 0;
-    if (held >= CPelmarDoc::kTargetConnections)
+    if (overlay.CountHeld() >= COverlay::kTargetConnections)
         return;
-    const std::string& host = pong.GetAddress().GetText();
-    if (host == doc.OwnAddress().GetText() && pong.GetPort() == doc.GetListenPort())
+    const std::string& address = pong.GetAddress().GetText();
+    if (address == host.OwnAddress().GetText() && pong.GetPort() == host.GetListenPort())
         return;
     // Already connected to that host, on whatever port, or connecting to it:
     // several pongs may name one host before the first connect completes.
-    for (const CServentSocket* connection : doc.GetConnections())
+    for (const CConnection* connection : overlay.Connections())
         if ((!connection->IsClosed() || connection->IsConnecting()) &&
-            connection->GetPeerAddress() == host)
+            connection->GetPeerAddress() == address)
             return;
-    doc.OpenConnection(host, pong.GetPort());
-    doc.WriteLog("connect new servent " + host + " " + std::to_string(pong.GetPort()));
+    overlay.Open(address, pong.GetPort());
+    host.WriteLog("connect new servent " + address + " " + std::to_string(pong.GetPort()));
 }

@@ -1,53 +1,47 @@
 // The query and queryhit handlers: answering queries from the local store,
 // flooding them on, and routing queryhits back along their query's path to
-// the node that asked, which learns from them who holds which thread. GUI
-// thread only.
-#include "app/PelmarDoc.h"
-#include "app/ThreadSourceTable.h"
+// the node that asked, which learns from them who holds which thread. Thread
+// of the overlay only.
+#include "protocol/Connection.h"
 #include "protocol/Handlers.h"
-#include "protocol/MessageHistory.h"
-#include "protocol/ServentSocket.h"
+#include "protocol/Overlay.h"
+#include "protocol/ServentHost.h"
 #include "protocol/wire/LogText.h"
 #include "protocol/wire/QueryHitMessage.h"
 #include "protocol/wire/QueryMessage.h"
 #include "protocol/wire/RelayRule.h"
 #include "store/ThreadRecord.h"
 
-#include <mutex>
 #include <string>
 
-void HandleQuery(CPelmarDoc& doc, CServentSocket& from, CQueryMessage& query) {
-    doc.WriteLog(
+void HandleQuery(COverlay& overlay, CConnection& from, CQueryMessage& query) {
+    IServentHost& host = overlay.Host();
+    host.WriteLog(
         QueryLogText(EWireEvent::Receive, from.GetPeerAddress(), from.GetPeerPort(), query));
     // A query without a category asks for nothing this overlay files.
     if (query.GetCategory().empty())
         return;
 
     CQueryHitMessage hits;
-    const int count = CollectQueryHits(doc, query, hits);
+    const int count = CollectQueryHits(host.GetThreadDir(), query, hits);
     if (count > 0) {
         hits.Header() =
             CMessageHeader(query.Header().GetMessageId(), CMessageHeader::kTypeQueryHit);
         hits.SetHitCount(static_cast<std::uint8_t>(count));
-        hits.SetPort(doc.GetListenPort());
-        hits.SetAddress(doc.OwnAddress());
-        hits.SetServentId(CBinaryId::FromText(doc.GetServentId()));
+        hits.SetPort(host.GetListenPort());
+        hits.SetAddress(host.OwnAddress());
+        hits.SetServentId(CBinaryId::FromText(host.GetServentId()));
         from.Send(hits.Encode());
-        doc.WriteLog(
+        host.WriteLog(
             QueryHitLogText(EWireEvent::Send, from.GetPeerAddress(), from.GetPeerPort(), hits));
     }
 
     // Other nodes may hold threads of the category whether or not this one does.
     if (!ApplyRelayRule(query.Header()))
         return;
-    const std::string relayed = query.Encode();
-    for (CServentSocket* connection : doc.GetConnections()) {
-        if (connection == &from || connection->IsClosed() || !connection->IsEstablished())
-            continue;
-        connection->Send(relayed);
-        doc.WriteLog(QueryLogText(EWireEvent::Relay, connection->GetPeerAddress(),
-                                  connection->GetPeerPort(), query));
-    }
+    for (const CConnection* connection : overlay.Flood(query.Encode(), &from))
+        host.WriteLog(QueryLogText(EWireEvent::Relay, connection->GetPeerAddress(),
+                                   connection->GetPeerPort(), query));
 }
 
 namespace {
@@ -61,20 +55,15 @@ bool IsWanted(const CHitEntry& entry, const std::string& root) {
     return entry.GetResCount() > local.GetResCount() || local.GetNewestHeld() < entry.GetTime();
 }
 
-void TakeHits(CPelmarDoc& doc, const CQueryHitMessage& hits) {
+void TakeHits(IServentHost& host, const CQueryHitMessage& hits) {
     const bool isNew = hits.GetEntries().size() > 1;
     for (const CHitEntry& entry : hits.GetEntries()) {
         // A null id names no thread: it could neither be fetched nor listed.
         if (entry.GetThreadId().IsNull())
             continue;
         const std::string& threadId = entry.GetThreadId().GetText();
-        const bool wanted = IsWanted(entry, doc.GetThreadDir());
-        {
-            // The fetch worker reads the table under the same lock.
-            std::lock_guard<std::mutex> lock(doc.SourceLock());
-            doc.Sources().AddSource(threadId, hits.GetAddress(), hits.GetPort(), doc.Now(),
-                                    entry.GetResCount());
-        }
+        const bool wanted = IsWanted(entry, host.GetThreadDir());
+        host.HolderHeard(threadId, hits.GetAddress(), hits.GetPort(), entry.GetResCount());
         if (!wanted)
             continue;
         CThreadSummary summary;
@@ -85,26 +74,24 @@ void TakeHits(CPelmarDoc& doc, const CQueryHitMessage& hits) {
         summary.name = entry.GetName();
         summary.time = entry.GetTime();
         summary.isNew = isNew;
-        doc.UpdateThreadListItem(summary);
+        host.ThreadHeard(summary);
     }
 }
 
 } // namespace
 
-void HandleQueryHit(CPelmarDoc& doc, CServentSocket& from, CQueryHitMessage& hits,
+void HandleQueryHit(COverlay& overlay, CConnection& from, CQueryHitMessage& hits,
                     const CRouteEntry& route) {
-    doc.WriteLog(
+    IServentHost& host = overlay.Host();
+    host.WriteLog(
         QueryHitLogText(EWireEvent::Receive, from.GetPeerAddress(), from.GetPeerPort(), hits));
     if (route.originatedHere) {
-        TakeHits(doc, hits);
+        TakeHits(host, hits);
         return;
     }
     if (!ApplyRelayRule(hits.Header()))
         return;
-    CServentSocket* origin = doc.FindConnection(route.originSerial);
-    if (!origin || origin->IsClosed() || !origin->IsEstablished())
-        return;
-    origin->Send(hits.Encode());
-    doc.WriteLog(
-        QueryHitLogText(EWireEvent::Relay, origin->GetPeerAddress(), origin->GetPeerPort(), hits));
+    if (const CConnection* origin = overlay.RouteBack(route, hits.Encode()))
+        host.WriteLog(QueryHitLogText(EWireEvent::Relay, origin->GetPeerAddress(),
+                                      origin->GetPeerPort(), hits));
 }

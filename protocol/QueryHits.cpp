@@ -1,6 +1,5 @@
 // CollectQueryHits: the local answer to a query, built from the thread store.
-// GUI thread only (the query handler).
-#include "app/PelmarDoc.h"
+// Thread of the overlay only (the query handler).
 #include "protocol/Handlers.h"
 #include "protocol/wire/HitEntry.h"
 #include "protocol/wire/QueryHitMessage.h"
@@ -11,8 +10,7 @@
 #include <string>
 #include <vector>
 
-int CollectQueryHits(CPelmarDoc& doc, const CQueryMessage& query, CQueryHitMessage& hits) {
-    const std::string& root = doc.GetThreadDir();
+int CollectQueryHits(const std::string& root, const CQueryMessage& query, CQueryHitMessage& hits) {
     std::vector<std::string> threadIds;
     CThreadIndex(query.GetCategory(), root).MatchQuery(query.GetThreadId().GetText(), threadIds);
 

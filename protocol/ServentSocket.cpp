@@ -2,8 +2,8 @@
 // ordered sending. GUI thread only.
 #include "protocol/ServentSocket.h"
 
-#include "app/PelmarDoc.h"
-#include "protocol/MessageDispatcher.h"
+#include "protocol/Overlay.h"
+#include "protocol/ServentHost.h"
 #include "protocol/wire/RequestParser.h"
 #include "transfer/TransferEndpoints.h"
 
@@ -14,9 +14,6 @@
 #include <unistd.h>
 
 namespace {
-// Serial numbers are never reused, so a route to a deleted connection can
-// never lead to a new one.
-std::uint64_t g_nextSerial = 1;
 int g_idleTimeoutMs = CServentSocket::kIdleTimeoutMs;
 } // namespace
 
@@ -27,7 +24,7 @@ int CServentSocket::GetIdleTimeoutMs() {
     return g_idleTimeoutMs;
 }
 
-CServentSocket::CServentSocket(CPelmarDoc& doc) : m_doc(doc), m_serial(g_nextSerial++) {
+CServentSocket::CServentSocket(COverlay& overlay) : m_overlay(overlay) {
     m_idleTimer.setSingleShot(true);
     m_idleTimer.setInterval(g_idleTimeoutMs);
     connect(&m_idleTimer, &QTimer::timeout, this, &CServentSocket::OnIdleTimeout);
@@ -140,7 +137,8 @@ bool CServentSocket::SetClosed(bool closed) {
 }
 
 void CServentSocket::LogPeer(std::string_view prefix) {
-    m_doc.WriteLog(std::string(prefix) + m_peerAddress + " " + std::to_string(m_peerPort));
+    m_overlay.Host().WriteLog(std::string(prefix) + m_peerAddress + " " +
+                              std::to_string(m_peerPort));
 }
 
 void CServentSocket::OnConnect() {
@@ -155,7 +153,7 @@ void CServentSocket::OnConnect() {
     m_handshakeSent = true;
     LogPeer("send PELMAR CONNECT/0.1 ");
     m_idleTimer.start();
-    m_doc.UpdateConnectionStatus();
+    m_overlay.Connected(*this);
 }
 
 void CServentSocket::OnSocketError() {
@@ -166,7 +164,7 @@ void CServentSocket::OnSocketError() {
         m_closed = true;
     if (m_connecting && m_socket->state() != QAbstractSocket::ConnectedState) {
         m_connecting = false;
-        m_doc.ReportConnectFailed(m_peerAddress, m_peerPort);
+        m_overlay.ConnectFailed(*this);
     }
 }
 
@@ -203,7 +201,7 @@ void CServentSocket::HandleChunk(const std::uint8_t* data, std::size_t size) {
                 return;
             }
             if (result.status == CMessageFramer::EStatus::Complete)
-                DispatchMessage(m_doc, *this, m_framer.MessageData(), m_framer.MessageSize());
+                m_overlay.Dispatch(*this, m_framer.MessageData(), m_framer.MessageSize());
             continue;
         }
         if (m_inPostBody) {
@@ -252,13 +250,9 @@ bool CServentSocket::HandleLine(const std::string& line) {
         m_handshakeLine = true;
         CloseConnection();
         return false;
-    case EServentLine::Reflect: {
-        CIPv4Address& own = m_doc.OwnAddress();
-        if (own.IsPrivate())
-            own.SetText(parsed.reflectAddress);
-        m_doc.WriteLog("Reflect My IPaddress " + own.GetText());
+    case EServentLine::Reflect:
+        m_overlay.Host().LearnReflectedAddress(parsed.reflectAddress);
         break;
-    }
     case EServentLine::Request:
         m_requestSeen = true;
         m_heldMessages.clear();
@@ -289,10 +283,11 @@ void CServentSocket::EndHeaderBlock(const std::uint8_t* rest, std::size_t restSi
     m_request = CServentRequest{};
     if (request.threadId.empty())
         return;
+    const std::string& root = m_overlay.Host().GetThreadDir();
     if (request.path == "/get_res_list/")
-        transfer::ServeResList(m_doc, *this, request);
+        SendReply(transfer::ServeResList(root, request));
     else if (request.path == "/get_thread/")
-        transfer::ServeThreadFile(m_doc, *this, request);
+        SendReply(transfer::ServeThreadFile(root, request));
 }
 
 void CServentSocket::CompleteHandshake() {
@@ -310,9 +305,7 @@ void CServentSocket::CompleteHandshake() {
     m_messageMode = true;
     m_established = true;
     m_idleTimer.stop();
-    m_doc.UpdateConnectionStatus();
-    if (!m_answering && m_doc.CountEstablished() < CPelmarDoc::kTargetConnections)
-        m_doc.SendPing();
+    m_overlay.Established(*this, !m_answering);
 }
 
 void CServentSocket::FeedPostBody(const std::uint8_t* data, std::size_t size) {
@@ -320,7 +313,9 @@ void CServentSocket::FeedPostBody(const std::uint8_t* data, std::size_t size) {
         return;
     const std::size_t room = kMaxPostBody - std::min(m_postBody.size(), kMaxPostBody);
     m_postBody.append(reinterpret_cast<const char*>(data), std::min(size, room));
-    if (transfer::ServePostBody(m_doc, *this, m_request, m_postBody)) {
+    if (auto reply =
+            transfer::ServePostBody(m_overlay.Host().GetThreadDir(), m_request, m_postBody)) {
+        SendReply(std::move(*reply));
         m_postAnswered = true;
         m_postBody.clear();
         m_postBody.shrink_to_fit();
@@ -376,6 +371,12 @@ void CServentSocket::SendMessage(std::string_view bytes) {
         m_heldMessages.append(bytes);
 }
 
+void CServentSocket::SendReply(CTransferReply reply) {
+    Send(reply.bytes);
+    if (reply.stream)
+        SendStream(std::move(reply.stream));
+}
+
 void CServentSocket::SendStream(std::unique_ptr<IReplyStream> stream) {
     if (!m_socket && !(m_plain && m_plain->IsOpen()))
         return;
@@ -429,7 +430,7 @@ void CServentSocket::CloseConnection() {
     }
     if (m_plain)
         m_plain->Close();
-    m_doc.UpdateConnectionStatus();
+    m_overlay.StateChanged();
 }
 
 void CServentSocket::OnClose() {
@@ -437,9 +438,17 @@ void CServentSocket::OnClose() {
     m_closed = true;
     m_idleTimer.stop();
     m_streams.clear(); // nobody is left to take the rest of a reply
-    m_doc.UpdateConnectionStatus();
-    if (wasEstablished && m_doc.CountEstablished() < CPelmarDoc::kTargetConnections)
-        m_doc.SendPing();
+    m_overlay.Lost(*this, wasEstablished);
+}
+
+void CServentSocket::Release() {
+    // A sweep may run while one of this connection's signals is being
+    // delivered. A transfer client's connection never had a socket object and
+    // runs no handler now; deleting it later would only wake the loop again.
+    if (CanDeleteNow())
+        delete this;
+    else
+        deleteLater();
 }
 
 void CServentSocket::OnIdleTimeout() {

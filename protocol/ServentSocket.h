@@ -1,14 +1,16 @@
 // CServentSocket: one TCP connection of the node, incoming or outgoing, over
 // QTcpSocket. It speaks the handshake and the overlay messages with other
 // servents, and answers transfer clients' HTTP requests on the same port.
-// Every signal and handler runs on the GUI thread.
+// It reports to its overlay (see COverlay). Every signal and handler runs on
+// the GUI thread.
 #pragma once
 
+#include "protocol/Connection.h"
 #include "protocol/DescriptorChannel.h"
-#include "protocol/ReplyStream.h"
 #include "protocol/wire/LineReader.h"
 #include "protocol/wire/MessageFramer.h"
 #include "protocol/wire/ServentRequest.h"
+#include "transfer/ReplyStream.h"
 
 #include <QObject>
 #include <QTimer>
@@ -19,10 +21,11 @@
 #include <string>
 #include <string_view>
 
-class CPelmarDoc;
+class COverlay;
 class QTcpSocket;
+struct CTransferReply;
 
-class CServentSocket : public QObject {
+class CServentSocket : public QObject, public CConnection {
     Q_OBJECT
 public:
     // Unsent bytes above this close a servent connection whose peer stopped
@@ -44,7 +47,7 @@ public:
     // Own messages kept for a connection whose handshake is not through yet.
     static constexpr std::size_t kMaxHeldMessages = 64 * 1024;
 
-    explicit CServentSocket(CPelmarDoc& doc);
+    explicit CServentSocket(COverlay& overlay);
     ~CServentSocket() override;
 
     // An accepted connection: usable at once, not established.
@@ -60,28 +63,26 @@ public:
     // stays set until the connect completes.
     void Connect(const std::string& host, std::uint16_t port, const std::string& bindAddress);
 
-    std::uint64_t Serial() const { return m_serial; }
-    bool IsEstablished() const { return m_established; }
-    bool IsClosed() const { return m_closed; }
-    // An outgoing connect that has neither completed nor failed yet.
-    bool IsConnecting() const;
-    // Established, or opened by this node and still connecting or in its
-    // handshake: what counts toward the connections the node keeps.
-    bool IsHeld() const;
-    bool SetClosed(bool closed);
-    const std::string& GetPeerAddress() const { return m_peerAddress; }
-    std::uint16_t GetPeerPort() const { return m_peerPort; }
-
+    // CConnection.
+    bool IsEstablished() const override { return m_established; }
+    bool IsClosed() const override { return m_closed; }
+    bool IsConnecting() const override;
+    bool IsHeld() const override;
+    const std::string& GetPeerAddress() const override { return m_peerAddress; }
+    std::uint16_t GetPeerPort() const override { return m_peerPort; }
     // Queues the bytes behind everything written before; never blocks.
-    void Send(std::string_view bytes);
-    // An overlay message this node made. It waits until this side's handshake
-    // lines have gone out (binary bytes before them would break the peer's
-    // handshake), and never goes to a transfer client.
-    void SendMessage(std::string_view bytes);
+    void Send(std::string_view bytes) override;
+    // Own messages wait for this side's handshake lines: binary bytes before
+    // them would break the peer's handshake.
+    void SendMessage(std::string_view bytes) override;
+    // Closes the socket, sets the closed flag and refreshes the status panes.
+    void CloseConnection() override;
+    // Deleted later when one of its signals may be being delivered.
+    void Release() override;
+
+    bool SetClosed(bool closed);
     // Queues a reply produced piece by piece behind everything before it.
     void SendStream(std::unique_ptr<IReplyStream> stream);
-    // Closes the socket, sets the closed flag and refreshes the status panes.
-    void CloseConnection();
 
     QTcpSocket* Socket() const { return m_socket; }
 
@@ -108,12 +109,12 @@ private:
     std::int64_t QueuedBytes() const;
     void WriteOut(std::string_view bytes);
     void LogPeer(std::string_view prefix);
+    void SendReply(CTransferReply reply);
 
-    CPelmarDoc& m_doc;
+    COverlay& m_overlay;
     QTcpSocket* m_socket = nullptr;
     std::unique_ptr<CDescriptorChannel> m_plain; // until promoted or closed
     bool m_inHandler = false;
-    std::uint64_t m_serial;
     QTimer m_idleTimer;
 
     CLineReader m_lineReader;

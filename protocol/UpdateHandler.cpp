@@ -1,9 +1,11 @@
-// The update handler: shows an announced thread in the thread list, floods
-// the announcement on with the randomised TTL and hops rule and, on a cache
-// servent, fetches every thread whose update it passes on. GUI thread only.
-#include "app/PelmarDoc.h"
+// The update handler: shows an announced thread in the thread list and floods
+// the announcement on with the randomised TTL and hops rule; the node decides
+// what else an announcement it passed on means to it (a cache servent fetches
+// the thread). Thread of the overlay only.
+#include "protocol/Connection.h"
 #include "protocol/Handlers.h"
-#include "protocol/ServentSocket.h"
+#include "protocol/Overlay.h"
+#include "protocol/ServentHost.h"
 #include "protocol/wire/LogText.h"
 #include "protocol/wire/RelayRule.h"
 #include "protocol/wire/UpdateMessage.h"
@@ -11,7 +13,8 @@
 #include <string>
 #include <vector>
 
-void HandleUpdate(CPelmarDoc& doc, CServentSocket& from, CUpdateMessage& update) {
+void HandleUpdate(COverlay& overlay, CConnection& from, CUpdateMessage& update) {
+    IServentHost& host = overlay.Host();
     const std::string received =
         UpdateLogText(EWireEvent::Receive, from.GetPeerAddress(), from.GetPeerPort(), update);
     CThreadSummary summary;
@@ -23,9 +26,9 @@ void HandleUpdate(CPelmarDoc& doc, CServentSocket& from, CUpdateMessage& update)
     summary.time = update.GetTime();
     summary.isNew = true;
 
-    if (!ApplyUpdateRelayRule(update.Header(), [&doc] { return doc.Random(); })) {
-        doc.WriteLog(received);
-        doc.UpdateThreadListItem(summary);
+    if (!ApplyUpdateRelayRule(update.Header(), [&host] { return host.Random(); })) {
+        host.WriteLog(received);
+        host.ThreadHeard(summary);
         return;
     }
 
@@ -35,26 +38,10 @@ void HandleUpdate(CPelmarDoc& doc, CServentSocket& from, CUpdateMessage& update)
     // still reads receive first, then the relays in connection order. The
     // payload is encoded anew from the decoded fields, so the next node gets
     // a well-formed message whatever padding this one carried.
-    const std::string relayed = update.Encode();
-    std::vector<CServentSocket*> sentTo;
-    for (CServentSocket* connection : doc.GetConnections()) {
-        if (connection == &from || connection->IsClosed() || !connection->IsEstablished())
-            continue;
-        connection->Send(relayed);
-        sentTo.push_back(connection);
-    }
-    doc.WriteLog(received);
-    for (CServentSocket* connection : sentTo)
-        doc.WriteLog(UpdateLogText(EWireEvent::Relay, connection->GetPeerAddress(),
-                                   connection->GetPeerPort(), update));
-    // Only the list learns of the thread here; its data comes by a fetch.
-    doc.UpdateThreadListItem(summary);
-
-    // A cache servent keeps copies of the threads it helps announce. An update
-    // without a thread id names nothing to fetch: following it would clear
-    // the selection and ask the overlay for the whole category instead.
-    if (doc.GetCacheMode() != "CacheServent" || update.GetThreadId().IsNull())
-        return;
-    doc.SetCurrentThreadId(summary.threadId);
-    doc.GetThread(summary.threadId, 0);
+    const std::vector<CConnection*> sentTo = overlay.Flood(update.Encode(), &from);
+    host.WriteLog(received);
+    for (const CConnection* connection : sentTo)
+        host.WriteLog(UpdateLogText(EWireEvent::Relay, connection->GetPeerAddress(),
+                                    connection->GetPeerPort(), update));
+    host.ThreadAnnounced(summary);
 }

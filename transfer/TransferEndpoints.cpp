@@ -1,13 +1,11 @@
 // The transfer endpoints: the response list, the ".thread" and ".res" files
 // and the chunked POST reply, served from the store on the node's port.
-// GUI thread (called by CServentSocket). Files are streamed piece by piece
+// GUI thread (called by the connection). Files are streamed piece by piece
 // through the connection's output queue, so a large reply is never held whole
 // and serving it never stalls the other connections.
 #include "transfer/TransferEndpoints.h"
 
-#include "app/PelmarDoc.h"
 #include "base/BinaryId.h"
-#include "protocol/ServentSocket.h"
 #include "protocol/wire/ServentRequest.h"
 #include "store/FileSystem.h"
 #include "store/ResRecord.h"
@@ -31,6 +29,10 @@ constexpr std::size_t kFilePiece = 64 * 1024;
 // A ".res" larger than this cannot be a response (the fields allow under
 // 67,000 bytes) and would be refused by every fetcher: it is not served.
 constexpr std::size_t kMaxServedRes = 1 << 20;
+
+CTransferReply NotFound() {
+    return CTransferReply{std::string(kNotFound), nullptr};
+}
 
 std::string OkHeader(std::uint64_t length) {
     return "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(length) +
@@ -128,17 +130,15 @@ private:
 
 namespace transfer {
 
-void ServeResList(CPelmarDoc& doc, CServentSocket& connection, const CServentRequest& request) {
+CTransferReply ServeResList(const std::string& root, const CServentRequest& request) {
     // Ids become file names: only the exact 32-digit form is looked up.
-    if (!CBinaryId::IsWellFormedText(request.threadId)) {
-        connection.Send(kNotFound);
-        return;
-    }
+    if (!CBinaryId::IsWellFormedText(request.threadId))
+        return NotFound();
     CThreadRecord thread;
     std::vector<CBinaryId> held;
     // The directory is the one the request names, whatever the file says.
-    if (thread.Load(request.threadId, doc.GetThreadDir()))
-        CResRecord::ListHeld(doc.GetThreadDir(), request.threadId, held);
+    if (thread.Load(request.threadId, root))
+        CResRecord::ListHeld(root, request.threadId, held);
     std::string ids;
     ids.reserve(held.size() * kIdSize);
     for (const CBinaryId& id : held) {
@@ -147,50 +147,39 @@ void ServeResList(CPelmarDoc& doc, CServentSocket& connection, const CServentReq
             continue;
         ids.append(reinterpret_cast<const char*>(id.GetBytes().data()), kIdSize);
     }
-    if (ids.empty()) {
-        connection.Send(kNotFound);
-        return;
-    }
-    connection.Send(OkHeader(ids.size()) + ids);
+    if (ids.empty())
+        return NotFound();
+    return CTransferReply{OkHeader(ids.size()) + ids, nullptr};
 }
 
-void ServeThreadFile(CPelmarDoc& doc, CServentSocket& connection, const CServentRequest& request) {
+CTransferReply ServeThreadFile(const std::string& root, const CServentRequest& request) {
     const std::string& threadId = request.threadId;
     const std::string& resId = request.resId;
     if (!CBinaryId::IsWellFormedText(threadId) ||
-        (!resId.empty() && !CBinaryId::IsWellFormedText(resId))) {
-        connection.Send(kNotFound);
-        return;
-    }
-    const std::string& root = doc.GetThreadDir();
+        (!resId.empty() && !CBinaryId::IsWellFormedText(resId)))
+        return NotFound();
     const std::string path = resId.empty() ? storepaths::ThreadFile(root, threadId)
                                            : storepaths::ResFile(root, threadId, resId);
     auto file = std::make_unique<storefs::CFileHandle>();
     const std::int64_t length = OpenServed(path, *file);
-    if (length < 0) {
-        connection.Send(kNotFound);
-        return;
-    }
+    if (length < 0)
+        return NotFound();
     const auto size = static_cast<std::uint64_t>(length);
-    connection.SendStream(std::make_unique<CFileReply>(std::move(file), size, OkHeader(size)));
+    return CTransferReply{{}, std::make_unique<CFileReply>(std::move(file), size, OkHeader(size))};
 }
 
-bool ServePostBody(CPelmarDoc& doc, CServentSocket& connection, const CServentRequest& request,
-                   const std::string& body) {
+std::optional<CTransferReply> ServePostBody(const std::string& root, const CServentRequest& request,
+                                            const std::string& body) {
     // Below 16 bytes the body names no thread; above 65,535 the length
     // cannot be told in a request of this protocol.
-    if (request.contentLength < kMinPostBody || request.contentLength > kMaxPostBody) {
-        connection.Send(kNotFound);
-        return true;
-    }
+    if (request.contentLength < kMinPostBody || request.contentLength > kMaxPostBody)
+        return NotFound();
     if (body.size() < request.contentLength)
-        return false; // the rest of the body is still on its way
+        return std::nullopt; // the rest of the body is still on its way
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(body.data());
     const CBinaryId threadId = CBinaryId::FromBytes(bytes);
-    if (threadId.IsNull()) {
-        connection.Send(kNotFound);
-        return true;
-    }
+    if (threadId.IsNull())
+        return NotFound();
     std::vector<CBinaryId> resIds;
     // Bytes beyond Content-Length, and a trailing piece shorter than an id,
     // name no response.
@@ -199,9 +188,8 @@ bool ServePostBody(CPelmarDoc& doc, CServentSocket& connection, const CServentRe
         if (!resId.IsNull())
             resIds.push_back(resId);
     }
-    connection.SendStream(std::make_unique<CChunkedResReply>(doc.GetThreadDir(), threadId.GetText(),
-                                                             std::move(resIds)));
-    return true;
+    return CTransferReply{
+        {}, std::make_unique<CChunkedResReply>(root, threadId.GetText(), std::move(resIds))};
 }
 
 } // namespace transfer

@@ -7,7 +7,7 @@
 #include "frontend/CategoryFile.h"
 #include "frontend/EntryPointFile.h"
 #include "frontend/PageBuilder.h"
-#include "protocol/ServentSocket.h"
+#include "protocol/Connection.h"
 #include "res/Strings.h"
 #include "store/StorePaths.h"
 #include "store/ThreadRecord.h"
@@ -121,7 +121,7 @@ CThreadRows CWebInterface::RowsOf(const std::string& category) const {
 
 CWebInterface::Response CWebInterface::Status_() const {
     QJsonArray peers;
-    for (const CServentSocket* connection : m_doc.GetConnections())
+    for (const CConnection* connection : m_doc.GetConnections())
         if (!connection->IsClosed() && connection->IsEstablished())
             peers.append(
                 QJsonObject{{QStringLiteral("address"), Ascii(connection->GetPeerAddress())},

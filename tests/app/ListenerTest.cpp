@@ -1,6 +1,7 @@
 // The listener and the connection list: every incoming connection accepted,
 // closed ones kept until the next one sweeps them, and the status panes
 // showing the first four established peers in list order.
+#include "protocol/Connection.h"
 #include "protocol/ServentSocket.h"
 #include "support/InProcessNode.h"
 #include "support/RawPeer.h"
@@ -30,10 +31,10 @@ protected:
         return peer;
     }
     // The peer's connection, once the node has accepted it.
-    CServentSocket* ConnectionOf(const RawPeer& peer) {
-        CServentSocket* found = nullptr;
+    CConnection* ConnectionOf(const RawPeer& peer) {
+        CConnection* found = nullptr;
         WaitUntil([&] {
-            for (CServentSocket* connection : node->doc->GetConnections())
+            for (CConnection* connection : node->doc->GetConnections())
                 if (connection->GetPeerAddress() == peer.LocalAddress() &&
                     connection->GetPeerPort() == peer.LocalPort())
                     found = connection;
@@ -52,7 +53,7 @@ protected:
 TEST_F(ListenerTest, ClosedConnectionStaysListedUntilTheNextIncomingOneSweepsIt) {
     StartNode(16530);
     auto leaving = Joined(kPeers[0]);
-    CServentSocket* closed = ConnectionOf(*leaving);
+    CConnection* closed = ConnectionOf(*leaving);
     ASSERT_NE(closed, nullptr);
     const std::uint64_t serial = closed->Serial();
     EXPECT_EQ(node->ui.neighbours, (Neighbours{kPeers[0], "", "", ""}));
@@ -77,7 +78,7 @@ TEST_F(ListenerTest, SweepSparesAConnectUnderWayAndTakesItOnceItFailed) {
     auto unanswering = std::make_unique<FullListener>(kPeers[5], 16531);
     ASSERT_TRUE(unanswering->ok);
     RunEventsFor(100);
-    CServentSocket* pending = node->doc->OpenConnection(kPeers[5], 16531);
+    CConnection* pending = node->doc->OpenConnection(kPeers[5], 16531);
     const std::uint64_t serial = pending->Serial();
     RunEventsFor(300);
     ASSERT_TRUE(pending->IsClosed());
@@ -119,7 +120,7 @@ TEST_F(ListenerTest, KnownPeerIsThisNodeOrAnyListedConnectionWhateverItsFlags) {
 
     RawPeer peer(kPeers[0]);
     ASSERT_TRUE(peer.Connect(kNode, nodePort));
-    CServentSocket* connection = ConnectionOf(peer);
+    CConnection* connection = ConnectionOf(peer);
     ASSERT_NE(connection, nullptr);
     const int port = peer.LocalPort();
     EXPECT_TRUE(node->doc->IsKnownPeer(kPeers[0], static_cast<std::uint16_t>(port)));

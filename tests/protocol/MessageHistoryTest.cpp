@@ -99,7 +99,7 @@ TEST_F(MessageHistoryNodeTest, PongWhoseOriginHasClosedOrGoneIsNotForwarded) {
     const std::string ping = rawmsg::NewId();
     origin->Write(rawmsg::Ping(ping));
     ASSERT_TRUE(answerer->TakeMessage()); // the relayed ping
-    CServentSocket* originConnection = ConnectionOf(*origin);
+    CConnection* originConnection = ConnectionOf(*origin);
     ASSERT_NE(originConnection, nullptr);
     const std::uint64_t originSerial = originConnection->Serial();
     origin->Close();

@@ -88,7 +88,7 @@ TEST_F(PongRoutingTest, BurstOfPongsOpensNoMoreConnectionsThanTheTarget) {
     // A connection that ends before its handshake gives its place back.
     hosts[0].reset();
     ASSERT_TRUE(WaitUntil([&] {
-        const CServentSocket* gone = ConnectionOf("127.0.0.130", nodePort);
+        const CConnection* gone = ConnectionOf("127.0.0.130", nodePort);
         return !gone || gone->IsClosed();
     }));
     peer->Write(rawmsg::Pong(ping, "127.0.0.134", nodePort));

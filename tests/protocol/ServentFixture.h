@@ -3,6 +3,7 @@
 // port, so tests of this program can run side by side.
 #pragma once
 
+#include "protocol/Connection.h"
 #include "protocol/ServentSocket.h"
 #include "support/InProcessNode.h"
 #include "support/RawPeer.h"
@@ -44,13 +45,13 @@ protected:
     }
 
     // The node's connection to a raw peer (found by the peer's address and port).
-    CServentSocket* ConnectionOf(const std::string& address, int port) const {
-        for (CServentSocket* connection : node->doc->GetConnections())
+    CConnection* ConnectionOf(const std::string& address, int port) const {
+        for (CConnection* connection : node->doc->GetConnections())
             if (connection->GetPeerAddress() == address && connection->GetPeerPort() == port)
                 return connection;
         return nullptr;
     }
-    CServentSocket* ConnectionOf(const RawPeer& peer) const {
+    CConnection* ConnectionOf(const RawPeer& peer) const {
         return ConnectionOf(peer.LocalAddress(), peer.LocalPort());
     }
 

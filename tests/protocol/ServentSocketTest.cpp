@@ -28,7 +28,7 @@ TEST_F(ServentSocketTest, AcceptedHandshakeAnswersOkWithReflectAndSendsNoPing) {
     RunEventsFor(300); // the answering side sends no ping after the block
     EXPECT_EQ(peer.Received(), "PELMAR OK\r\nReflect: 127.0.0.125\r\n\r\n");
 
-    CServentSocket* connection = ConnectionOf(peer);
+    CConnection* connection = ConnectionOf(peer);
     ASSERT_NE(connection, nullptr);
     EXPECT_TRUE(connection->IsEstablished());
     EXPECT_FALSE(connection->IsClosed());
@@ -52,7 +52,7 @@ TEST_F(ServentSocketTest, OpenedHandshakeSendsConnectAndPingsOnceOkArrives) {
     EXPECT_EQ(peer.Take(opening.size()), opening);
     EXPECT_TRUE(node->LogHas("connect entrypoint 127.0.0.121 16502\n"));
     EXPECT_TRUE(node->LogHas("send PELMAR CONNECT/0.1 127.0.0.121 16502\n"));
-    CServentSocket* connection = ConnectionOf(kServerA, nodePort);
+    CConnection* connection = ConnectionOf(kServerA, nodePort);
     ASSERT_NE(connection, nullptr);
     EXPECT_FALSE(connection->IsEstablished());
 
@@ -90,8 +90,9 @@ TEST_F(ServentSocketTest, OutgoingConnectionGoesDirectWhateverTheApplicationProx
         QNetworkProxy(QNetworkProxy::HttpProxy, kServerB, static_cast<quint16>(nodePort)));
     // As a node started without --address connects (a bound socket happens
     // to skip the proxy).
-    node->doc->AppendConnection(new CServentSocket(*node->doc))
-        ->Connect(name, static_cast<std::uint16_t>(nodePort), "");
+    auto* opened = new CServentSocket(node->doc->Overlay());
+    node->doc->AppendConnection(opened);
+    opened->Connect(name, static_cast<std::uint16_t>(nodePort), "");
     // The proxy is taken when the connect starts; the test's own sockets
     // connect without it.
     QNetworkProxy::setApplicationProxy(saved);
@@ -159,7 +160,7 @@ TEST_F(ServentSocketTest, LowerCaseHandshakeIsIgnoredAndVersionOneIsRefused) {
     ASSERT_TRUE(peer.Connect(kNode, nodePort));
     peer.Write("pelmar connect/0.1\r\n\r\n");
     RunEventsFor(300);
-    CServentSocket* connection = ConnectionOf(peer);
+    CConnection* connection = ConnectionOf(peer);
     ASSERT_NE(connection, nullptr);
     EXPECT_TRUE(peer.Received().empty());
     EXPECT_FALSE(connection->IsEstablished());
@@ -244,7 +245,7 @@ TEST_F(ServentSocketTest, DispatcherDropsRepeatsAndClosesOnOutOfStepMessages) {
     EXPECT_TRUE(nextPongIs(*peer, marker));
     EXPECT_EQ(CountLog("receive ping message " + Who(*peer) + " MSGID=" + seen + "\n"), 1u);
     EXPECT_EQ(CountLog(reserved), 0u);
-    CServentSocket* connection = ConnectionOf(*peer);
+    CConnection* connection = ConnectionOf(*peer);
     ASSERT_NE(connection, nullptr);
     EXPECT_FALSE(connection->IsClosed());
 
@@ -255,7 +256,7 @@ TEST_F(ServentSocketTest, DispatcherDropsRepeatsAndClosesOnOutOfStepMessages) {
 
     // So are a pong and a queryhit answering nothing this node knows.
     auto pongPeer = Joined(kPeerB);
-    CServentSocket* pongConnection = ConnectionOf(*pongPeer);
+    CConnection* pongConnection = ConnectionOf(*pongPeer);
     ASSERT_NE(pongConnection, nullptr);
     pongPeer->Write(rawmsg::Pong(rawmsg::NewId(), "127.0.0.1", 6340));
     EXPECT_TRUE(pongPeer->WaitClosed());
@@ -277,7 +278,7 @@ TEST_F(ServentSocketTest, OversizedPayloadOrOverlongLineCloses) {
     ASSERT_TRUE(pong);
     EXPECT_EQ(rawmsg::Decode(*pong).GetMessageIdText(), largest);
     auto tooBig = Joined(kPeerB);
-    CServentSocket* tooBigConnection = ConnectionOf(*tooBig);
+    CConnection* tooBigConnection = ConnectionOf(*tooBig);
     ASSERT_NE(tooBigConnection, nullptr);
     tooBig->Write(
         rawmsg::Header(rawmsg::NewId(), CMessageHeader::kTypePing, 5, 0, 262145).Encode());
@@ -323,8 +324,8 @@ TEST_F(ServentSocketTest, PeerThatStopsReadingIsClosedWhileOthersAreServed) {
             answer.append(buffer, static_cast<std::size_t>(got));
         return answer.size() >= OkBlock(kPeerB).size();
     }));
-    CServentSocket* stalled = nullptr;
-    for (CServentSocket* connection : node->doc->GetConnections())
+    CConnection* stalled = nullptr;
+    for (CConnection* connection : node->doc->GetConnections())
         if (connection->GetPeerAddress() == kPeerB)
             stalled = connection;
     ASSERT_NE(stalled, nullptr);
@@ -364,7 +365,7 @@ TEST_F(ServentSocketTest, ConnectionWithoutHandshakeOrRequestIsClosedWhenIdle) {
     // Accepted last, so no later sweep takes its connection away.
     RawPeer silent(kPeerA);
     ASSERT_TRUE(silent.Connect(kNode, nodePort));
-    CServentSocket* silentConnection = nullptr;
+    CConnection* silentConnection = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (silentConnection = ConnectionOf(silent)) != nullptr; }));
 
     EXPECT_TRUE(silent.WaitClosed(5000));

@@ -2,9 +2,10 @@
 // applies it, relaying to the other established connections and the cache
 // servent's fetch. A node in the test process is joined by plain sockets
 // that speak the handshake and record what the node sends them.
-#include "base/BinaryId.h"
 #include "app/IdGenerator.h"
 #include "app/ThreadSourceTable.h"
+#include "base/BinaryId.h"
+#include "protocol/Connection.h"
 #include "protocol/Handlers.h"
 #include "protocol/ServentSocket.h"
 #include "protocol/wire/UpdateMessage.h"
@@ -117,8 +118,8 @@ protected:
     }
 
     // The node's side of a fake peer's connection.
-    CServentSocket& ConnectionOf(const CFakePeer& peer) {
-        for (CServentSocket* connection : node->doc->GetConnections())
+    CConnection& ConnectionOf(const CFakePeer& peer) {
+        for (CConnection* connection : node->doc->GetConnections())
             if (connection->GetPeerPort() == peer.LocalPort())
                 return *connection;
         ADD_FAILURE() << "no connection for the peer";
@@ -157,7 +158,7 @@ TEST_F(UpdateHandlerTest, RelaysToOtherPeersWithOneMoreHopAndOneLessTtl) {
     CUpdateMessage update = MakeUpdate(2, 3, "news");
     const CUpdateMessage original = update;
     ScriptDraws({});
-    HandleUpdate(*node->doc, ConnectionOf(peers[0]), update);
+    HandleUpdate(node->doc->Overlay(), ConnectionOf(peers[0]), update);
     EXPECT_EQ(drawsTaken, 0); // neither value is fresh
 
     for (int i : {1, 2}) {
@@ -204,7 +205,7 @@ TEST_F(UpdateHandlerTest, SeventhHopIsNeitherRelayedNorFetched) {
     CUpdateMessage update = MakeUpdate(5, 7, "news");
     KnowHolder(update.GetThreadId());
     ScriptDraws({1, 1});
-    HandleUpdate(*node->doc, ConnectionOf(peers[0]), update);
+    HandleUpdate(node->doc->Overlay(), ConnectionOf(peers[0]), update);
     EXPECT_FALSE(node->doc->IsFetchInProgress());
     EXPECT_EQ(node->doc->GetCurrentThreadId(), "before");
     EXPECT_EQ(node->ui.rows.size(), 1u); // still listed
@@ -217,7 +218,7 @@ TEST_F(UpdateHandlerTest, TtlOneIsNotRelayedWhateverTheHopsDraw) {
     for (unsigned hopsDraw : {0u, 1u}) {
         CUpdateMessage update = MakeUpdate(1, 0, "news");
         ScriptDraws({hopsDraw, 1});
-        HandleUpdate(*node->doc, ConnectionOf(peers[0]), update);
+        HandleUpdate(node->doc->Overlay(), ConnectionOf(peers[0]), update);
         EXPECT_EQ(drawsTaken, 1) << "only the hops draw: TTL 1 is not fresh";
         drawsTaken = 0;
     }
@@ -234,7 +235,7 @@ TEST_F(UpdateHandlerTest, FreshUpdateKeepsEachValueHalfTheTimeIndependently) {
     constexpr int kTrials = 1000;
     for (int i = 0; i < kTrials; ++i) {
         CUpdateMessage update = MakeUpdate(5, 0, "other");
-        HandleUpdate(*node->doc, ConnectionOf(peers[0]), update);
+        HandleUpdate(node->doc->Overlay(), ConnectionOf(peers[0]), update);
     }
     std::vector<std::string> got;
     ASSERT_TRUE(WaitUntil(
@@ -267,7 +268,7 @@ TEST_F(UpdateHandlerTest, DisabledCacheModeStartsNoFetch) {
     node->doc->SetCurrentThreadId("before");
     CUpdateMessage update = MakeUpdate(4, 2, "news");
     KnowHolder(update.GetThreadId());
-    HandleUpdate(*node->doc, ConnectionOf(peers[0]), update);
+    HandleUpdate(node->doc->Overlay(), ConnectionOf(peers[0]), update);
     EXPECT_FALSE(node->doc->IsFetchInProgress());
     EXPECT_EQ(node->doc->GetCurrentThreadId(), "before");
 }
@@ -277,7 +278,7 @@ TEST_F(UpdateHandlerTest, CacheServentFetchesThreadOfAnotherCategory) {
     node->doc->SetCurrentThreadId("before");
     CUpdateMessage update = MakeUpdate(4, 2, "other");
     KnowHolder(update.GetThreadId());
-    HandleUpdate(*node->doc, ConnectionOf(peers[0]), update);
+    HandleUpdate(node->doc->Overlay(), ConnectionOf(peers[0]), update);
     EXPECT_TRUE(node->ui.rows.empty()); // not the current category
     EXPECT_EQ(node->doc->GetCurrentThreadId(), update.GetThreadId().GetText());
     EXPECT_TRUE(node->doc->IsFetchInProgress());
@@ -288,7 +289,7 @@ TEST_F(UpdateHandlerTest, LoneCacheServentRelaysNothingButFetches) {
     StartNode(16488, "CacheServent", 1);
     CUpdateMessage update = MakeUpdate(4, 2, "news");
     KnowHolder(update.GetThreadId());
-    HandleUpdate(*node->doc, ConnectionOf(peers[0]), update);
+    HandleUpdate(node->doc->Overlay(), ConnectionOf(peers[0]), update);
     EXPECT_TRUE(node->doc->IsFetchInProgress());
     EXPECT_EQ(node->doc->GetCurrentThreadId(), update.GetThreadId().GetText());
     EXPECT_FALSE(node->LogHas("relay update message"));
@@ -301,7 +302,7 @@ TEST_F(UpdateHandlerTest, CacheServentIgnoresUpdateWithoutThreadId) {
     node->doc->SetCurrentThreadId("before");
     CUpdateMessage update = MakeUpdate(4, 2, "news");
     update.SetThreadId(CBinaryId());
-    HandleUpdate(*node->doc, ConnectionOf(peers[0]), update);
+    HandleUpdate(node->doc->Overlay(), ConnectionOf(peers[0]), update);
     EXPECT_FALSE(node->doc->IsFetchInProgress());
     EXPECT_EQ(node->doc->GetCurrentThreadId(), "before");
     // It is still passed on: only this node's own reaction is withheld.
