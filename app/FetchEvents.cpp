@@ -71,6 +71,7 @@ void CPelmarDoc::OnFetchProgress(int position, int range) {
 }
 
 void CPelmarDoc::OnFetchDone() {
+    ThreadChanged(m_currentThreadId);
     ShowCurrentThread("");
     // A thread that is still not held here has no row to refresh.
     CThreadRecord thread;

@@ -149,6 +149,17 @@ public:
     // current category (the web interface asks its own question).
     void DeleteThread(const std::string& threadId);
 
+    // Told on the GUI thread whenever a thread's files were written or removed
+    // here (posted, fetched, deleted), with the thread id: the reader's search
+    // index follows the store through it.
+    void SetThreadChangedHook(std::function<void(const std::string&)> hook) {
+        m_threadChanged = std::move(hook);
+    }
+    void ThreadChanged(const std::string& threadId) {
+        if (m_threadChanged && !threadId.empty())
+            m_threadChanged(threadId);
+    }
+
     // Time in seconds since 1970 and the node's pseudo-random generator; both
     // can be replaced by tests.
     std::uint32_t Now() const override { return m_clock(); }
@@ -209,6 +220,7 @@ private:
     std::unique_ptr<CFetchWorker> m_fetchWorker;
     std::unique_ptr<CReflectorClient> m_reflector;
     std::function<std::uint32_t()> m_clock;
+    std::function<void(const std::string&)> m_threadChanged;
     std::mt19937 m_generator;
     std::function<unsigned()> m_random;
 };

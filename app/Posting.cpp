@@ -67,6 +67,8 @@ std::string CPelmarDoc::PostThread(const CThreadDraft& draft) {
     if (stored)
         BroadcastUpdate(*this, threadId, thread.GetCreated(), 1, draft.title, draft.name,
                         draft.category);
+    if (stored)
+        ThreadChanged(threadId.GetText());
     // The new thread joins the list; the page keeps showing the thread that
     // was current before.
     RefreshThreadList();
@@ -107,6 +109,7 @@ std::string CPelmarDoc::PostResponse(const std::string& threadId, const CRespons
         thread.Load(threadId, m_threadDir);
         BroadcastUpdate(*this, CBinaryId::FromText(threadId), res.GetTime(), thread.GetResCount(),
                         thread.GetTitle(), thread.GetName(), thread.GetCategory());
+        ThreadChanged(threadId);
     }
     RefreshThreadList();
     ShowCurrentThread("");

@@ -27,6 +27,7 @@ void CPelmarDoc::DeleteThread(const std::string& threadId) {
     // The entry goes even when the files could not all be removed, so the
     // list stops offering the thread.
     CThreadIndex(m_currentCategory, m_threadDir).Remove(threadId);
+    ThreadChanged(threadId);
     // The current thread stays selected, so the page shows it as absent.
     RefreshThreadList();
     ShowCurrentThread("");

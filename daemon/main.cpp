@@ -6,6 +6,7 @@
 #include "app/UiFanOut.h"
 #include "daemon/HeadlessUi.h"
 #include "frontend/CategoryFile.h"
+#include "reader/Reader.h"
 #include "res/Strings.h"
 #include "web/WebStartup.h"
 
@@ -63,11 +64,21 @@ int main(int argc, char** argv) {
         defaultcategory::ProvideForThisProgram(doc.DataPath("category.dat"));
         if (!doc.Start() || !LoadFirstCategory(doc, ui))
             return 0;
+        // The reader's tools for the page. Nothing of them is loaded until the
+        // page or a post asks: an idle node keeps neither database nor rules.
+        // Their troubles are one line each on standard error.
+        CReader reader(doc.DataPath(""), doc.GetThreadDir(), [](std::string_view text) {
+            std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+            std::fflush(stderr);
+        });
+        doc.SetThreadChangedHook(
+            [&reader](const std::string& threadId) { reader.ThreadChanged(threadId); });
         // The browser is this node's screen: on unless asked elsewhere.
-        CWebFrontEnd web(doc, fanOut, *line, true);
+        CWebFrontEnd web(doc, fanOut, *line, true, &reader);
         for (const std::string& entry : line->connect)
             QTimer::singleShot(0, &doc, [&doc, entry] { doc.ConnectToEntry(entry); });
         app.exec();
+        doc.SetThreadChangedHook(nullptr);
         ui.SetDocument(nullptr);
     }
     return 0;

@@ -21,13 +21,13 @@ CNgRuleFile& CReader::RuleFile() {
     return m_ruleFile;
 }
 
-const CNgFilter& CReader::Filter() {
+std::shared_ptr<const CNgFilter> CReader::Filter() {
     RuleFile();
-    if (m_filterGeneration != m_ruleFile.Generation()) {
-        m_filter = CNgFilter(m_ruleFile.Rules());
+    if (!m_filter || m_filterGeneration != m_ruleFile.Generation()) {
+        m_filter = std::make_shared<const CNgFilter>(m_ruleFile.Rules());
         m_filterGeneration = m_ruleFile.Generation();
     }
-    static const CNgFilter kNone;
+    static const auto kNone = std::make_shared<const CNgFilter>();
     return m_showFiltered ? kNone : m_filter;
 }
 

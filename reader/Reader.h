@@ -34,7 +34,9 @@ public:
     // The rules as last read; the file is read again when it changed, and the
     // broken lines of a new reading are told to the reporter.
     CNgRuleFile& RuleFile();
-    const CNgFilter& Filter();
+    // The filter of the rules as they stand (none while "show filtered" is
+    // on). Shared: a page built on another thread keeps the one it began with.
+    std::shared_ptr<const CNgFilter> Filter();
     // "show filtered": everything is shown as if there were no rules.
     bool ShowFiltered() const { return m_showFiltered; }
     void SetShowFiltered(bool on) { m_showFiltered = on; }
@@ -66,7 +68,7 @@ private:
     CFavourites m_favourites;
     CSearchIndex m_index;
     CNgRuleFile m_ruleFile;
-    CNgFilter m_filter;
+    std::shared_ptr<const CNgFilter> m_filter;
     std::uint64_t m_filterGeneration = 0;
     bool m_showFiltered = false;
     std::function<void(const std::string&)> m_indexed;

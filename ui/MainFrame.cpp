@@ -9,6 +9,7 @@
 #include "ui/ComposeDialogs.h"
 #include "ui/DisplayText.h"
 #include "ui/ProgressStatusBar.h"
+#include "ui/ReaderControls.h"
 #include "ui/TabView.h"
 #include "ui/ThreadHtmlView.h"
 #include "ui/ThreadListView.h"
@@ -77,7 +78,9 @@ void CMainFrame::AttachDocument(CPelmarDoc* doc) {
             [this] { setWindowTitle(m_tabView->CurrentWindowTitle()); });
     m_outerSplitter->addWidget(m_categoryTree);
     m_outerSplitter->addWidget(m_innerSplitter);
-    m_innerSplitter->addWidget(m_threadList);
+    m_innerSplitter->addWidget(m_readerControls
+                                   ? m_readerControls->AttachViews(*doc, m_innerSplitter)
+                                   : static_cast<QWidget*>(m_threadList));
     m_innerSplitter->addWidget(m_tabView);
     // The tree keeps its width when the window grows; the right column takes it.
     m_outerSplitter->setStretchFactor(0, 0);
@@ -85,6 +88,11 @@ void CMainFrame::AttachDocument(CPelmarDoc* doc) {
     m_outerSplitter->setSizes({200, 600});
     m_innerSplitter->setSizes({200, 200});
     setCentralWidget(m_outerSplitter);
+}
+
+void CMainFrame::SetReader(CReader* reader) {
+    if (reader && !m_readerControls)
+        m_readerControls = new CReaderControls(*this, *reader);
 }
 
 bool CMainFrame::InitialUpdateFrame() {
@@ -264,7 +272,10 @@ bool CMainFrame::OnCommand(int id) {
         m_doc->PostNewResponse();
         return true;
     case command::kRefreshList:
-        m_doc->SendCategoryQuery();
+        if (m_threadList && m_threadList->IsFavouritesMode())
+            m_threadList->QueryFavourites();
+        else
+            m_doc->SendCategoryQuery();
         return true;
     case command::kGetThread:
         m_doc->GetThread(m_doc->GetCurrentThreadId(), 0);
@@ -363,6 +374,9 @@ void CMainFrame::RevealResponse(std::string_view resId) {
         return;
     if (CThreadHtmlView* page = m_tabView->Page(m_tabView->CurrentIndex()))
         page->ScrollToEntry(std::string(resId));
+    // One's own response is no news to oneself.
+    if (m_readerControls)
+        m_readerControls->MarkCurrentSeen();
 }
 
 void CMainFrame::SetStatusOpen(int state) {

@@ -15,6 +15,8 @@
 class CCategoryTreeView;
 class CPelmarDoc;
 class CProgressStatusBar;
+class CReader;
+class CReaderControls;
 class CTabView;
 class CThreadListView;
 class QAction;
@@ -53,6 +55,11 @@ public:
     // (before the document goes) removes them again. Until a document is
     // attached the calls that need a view do nothing.
     void AttachDocument(CPelmarDoc* doc);
+    // The reader's tools (menu, search and filter boxes, 新着, お気に入り, NG
+    // rules). Given before the document is attached; without one the window
+    // is as it always was.
+    void SetReader(CReader* reader);
+    CReaderControls* ReaderControls() const { return m_readerControls; }
     CPelmarDoc* Document() const { return m_doc; }
     // Opens the window on the attached, started document: the category tree
     // reads "category.dat" and selects its first category, then the window
@@ -107,6 +114,7 @@ private:
     void MoveFocusToPane(int step);
 
     CPelmarDoc* m_doc = nullptr;
+    CReaderControls* m_readerControls = nullptr;
     QSplitter* m_outerSplitter = nullptr;
     QSplitter* m_innerSplitter = nullptr;
     CCategoryTreeView* m_categoryTree = nullptr;

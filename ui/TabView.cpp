@@ -47,6 +47,7 @@ int CTabView::TabCount() const {
 
 void CTabView::AddTab(std::string_view title) {
     auto* page = new CThreadHtmlView(m_doc, m_tabs);
+    page->SetReader(m_reader);
     const int index = m_tabs->addTab(page, displaytext::Label(title));
     // Only a tab that is not the last one can be closed.
     m_tabs->setTabsClosable(m_tabs->count() > 1);
@@ -112,4 +113,11 @@ void CTabView::OnCurrentChanged(int index) {
     if (page && isVisible())
         page->setFocus();
     emit currentTabChanged();
+}
+
+void CTabView::SetReader(CReader* reader) {
+    m_reader = reader;
+    for (int i = 0; i < m_tabs->count(); ++i)
+        if (CThreadHtmlView* page = Page(i))
+            page->SetReader(reader);
 }

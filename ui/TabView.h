@@ -9,6 +9,7 @@
 #include <string_view>
 
 class CPelmarDoc;
+class CReader;
 class CThreadHtmlView;
 class QTabWidget;
 
@@ -23,6 +24,8 @@ public:
     // Adds a tab with that title, selects it and renders the current thread.
     void OpenThreadInNewTab(std::string_view title);
     int TabCount() const;
+    // Every page, and each one added later, applies the reader's filter.
+    void SetReader(CReader* reader);
 
     // Adds a tab with a fresh page and selects it. title is raw Shift_JIS.
     void AddTab(std::string_view title);
@@ -50,5 +53,6 @@ private:
     void OnCurrentChanged(int index);
 
     CPelmarDoc& m_doc;
+    CReader* m_reader = nullptr;
     QTabWidget* m_tabs;
 };

@@ -5,6 +5,8 @@
 #include "app/PelmarDoc.h"
 #include "base/BinaryId.h"
 #include "frontend/PageBuilder.h"
+#include "reader/NgPageFilter.h"
+#include "reader/Reader.h"
 #include "store/ThreadRecord.h"
 #include "ui/Cp932.h"
 #include "ui/PagePath.h"
@@ -30,6 +32,33 @@ QByteArray ReadPageFile(const std::string& path) {
     QFile file(QString::fromStdString(path));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+// The rules that apply to one thread's page, or none.
+struct SPageRules {
+    std::shared_ptr<const CNgFilter> filter;
+    std::string category; // UTF-8
+
+    SPageRules(CReader* reader, const std::string& root, const std::string& threadId) {
+        if (!reader)
+            return;
+        filter = reader->Filter();
+        if (filter->Empty()) {
+            filter.reset();
+            return;
+        }
+        CThreadRecord thread;
+        if (thread.Load(threadId, root))
+            category = CReader::CategoryText(thread.GetCategory());
+    }
+    // A page with no rules is built without a filter: its bytes stay as they were.
+    CPageBuilder::Outcome Render(const CPageBuilder& builder, const std::string& threadId,
+                                 const std::string& path) const {
+        if (!filter)
+            return builder.RenderThread(threadId, path);
+        const CNgPageFilter pageFilter(*filter, threadId, category);
+        return builder.RenderThread(threadId, path, &pageFilter);
+    }
+};
 
 // What a page built off the GUI thread brings back: the parsed document and
 // the store's messages, which are shown on the GUI thread before the page.
@@ -71,7 +100,8 @@ void CThreadHtmlView::RenderThread() {
         return;
     }
     // A file that could not be written is still shown: whatever it holds.
-    CPageBuilder(m_doc.GetThreadDir(), &m_doc).RenderThread(threadId, path);
+    SPageRules(m_reader, m_doc.GetThreadDir(), threadId)
+        .Render(CPageBuilder(m_doc.GetThreadDir(), &m_doc), threadId, path);
     ShowPageFile(path);
     // A thread only announced so far has no page (the file is empty, as it
     // always was); the view says how to get it instead of showing nothing.
@@ -106,10 +136,11 @@ void CThreadHtmlView::RenderInBackground(const std::string& threadId, const std:
     const QFont font = document()->defaultFont();
     const qreal width = document()->pageSize().width();
     QThread* gui = thread();
+    auto rules = std::make_shared<SPageRules>(m_reader, root, threadId);
     // The page is built, written, read back, parsed and laid out off the GUI
     // thread; the document is then handed over whole.
-    QThread* builder = QThread::create([page, root, threadId, path, font, width, gui] {
-        CPageBuilder(root, page.get()).RenderThread(threadId, path);
+    QThread* builder = QThread::create([page, root, threadId, path, font, width, gui, rules] {
+        rules->Render(CPageBuilder(root, page.get()), threadId, path);
         const QByteArray bytes = ReadPageFile(path);
         auto* document = new QTextDocument;
         document->setDefaultFont(font);

@@ -8,6 +8,7 @@
 #include <string>
 
 class CPelmarDoc;
+class CReader;
 class QUrl;
 
 class CThreadHtmlView : public QTextBrowser {
@@ -18,6 +19,9 @@ public:
     // From this many response files on, the page is built off the GUI thread
     // and shown once it is ready, so the window never stops for it.
     static constexpr std::size_t kBackgroundResponses = 2000;
+
+    // The reader's NG filter then applies to the pages (nullptr: none).
+    void SetReader(CReader* reader) { m_reader = reader; }
 
     // Writes the document's current thread to the page file and shows it.
     // Without a current thread the file and the page stay as they are.
@@ -36,6 +40,7 @@ private:
     void OnAnchorClicked(const QUrl& link);
 
     CPelmarDoc& m_doc;
+    CReader* m_reader = nullptr;
     bool m_building = false;
     // Asked to render while a page was being built: rendered after it, so
     // the file ends with the page asked for last.

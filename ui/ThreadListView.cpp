@@ -4,7 +4,9 @@
 #include "ui/ThreadListView.h"
 
 #include "app/PelmarDoc.h"
+#include "reader/Reader.h"
 #include "store/ThreadIndex.h"
+#include "store/ThreadRecord.h"
 #include "ui/DisplayText.h"
 #include "ui/ListIcons.h"
 
@@ -14,6 +16,7 @@
 #include <QShowEvent>
 
 #include <algorithm>
+#include <map>
 #include <vector>
 
 namespace {
@@ -29,8 +32,9 @@ struct ColumnLayout {
 };
 
 constexpr ColumnLayout kColumns[CThreadListView::kColumnCount] = {
-    {"", 18, false},      {"タイトル", 224, false}, {"既得", 40, true},       {"レス", 40, true},
-    {"名前", 100, false}, {"更新日時", 104, false}, {"作成日時", 104, false}, {"ID", 100, false},
+    {"", 18, false},          {"タイトル", 224, false}, {"既得", 40, true},
+    {"レス", 40, true},       {"名前", 100, false},     {"更新日時", 104, false},
+    {"作成日時", 104, false}, {"ID", 100, false},       {"新着", 40, true},
 };
 
 QByteArray Bytes(const std::string& text) {
@@ -56,17 +60,18 @@ CThreadListView::CThreadListView(CPelmarDoc& doc, QWidget* parent)
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setIconSize(QSize(16, 16));
     setSortingEnabled(false);
-    setColumnCount(kColumnCount);
+    // The "新着" column comes with the reader's tools (SetReader).
+    setColumnCount(kNew);
     QStringList headers;
-    for (const ColumnLayout& column : kColumns)
-        headers << QString::fromUtf8(column.header);
+    for (int column = 0; column < kNew; ++column)
+        headers << QString::fromUtf8(kColumns[column].header);
     setHeaderLabels(headers);
     header()->setSectionsClickable(false);
     header()->setStretchLastSection(false);
     // The widths suit the narrow Japanese system font they were made for; a
     // wider font still gets whole times in the two time columns.
     const int timeWidth = fontMetrics().horizontalAdvance(QStringLiteral("00/00/00 00:00:00")) + 12;
-    for (int column = 0; column < kColumnCount; ++column) {
+    for (int column = 0; column < kNew; ++column) {
         const bool time = column == kUpdated || column == kCreated;
         setColumnWidth(column,
                        time ? std::max(kColumns[column].width, timeWidth) : kColumns[column].width);
@@ -116,18 +121,118 @@ void CThreadListView::Refill() {
     m_filled = true;
     clear();
     std::vector<std::string> ids;
-    CThreadIndex(m_doc.GetCurrentCategory(), m_doc.GetThreadDir()).List(ids);
+    std::vector<CFavourite> favourites;
+    if (m_reader && m_favouritesMode) {
+        favourites = m_reader->Favourites().List();
+        for (const CFavourite& favourite : favourites)
+            ids.push_back(favourite.threadId);
+    } else {
+        CThreadIndex(m_doc.GetCurrentCategory(), m_doc.GetThreadDir()).List(ids);
+    }
+    std::map<std::string, int> marks;
+    if (m_reader)
+        marks = m_reader->Marks().All();
+    const std::string category = CReader::CategoryText(m_doc.GetCurrentCategory());
     QList<QTreeWidgetItem*> rows;
     CThreadRow texts;
-    for (const std::string& id : ids) {
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        const std::string& id = ids[i];
         // A thread whose record cannot be read is left out; the rest are whole.
-        if (!CThreadRows::StoredRow(m_doc.GetThreadDir(), id, texts))
-            continue;
+        // A favourite stays, as its title was when it was added.
+        if (!CThreadRows::StoredRow(m_doc.GetThreadDir(), id, texts)) {
+            if (favourites.empty())
+                continue;
+            texts = CThreadRows::AnnouncedRow(m_doc.GetThreadDir(), id, favourites[i].title, 0, "",
+                                              0, true);
+        }
         auto* row = new QTreeWidgetItem;
         FillRow(*row, texts);
+        const auto mark = marks.find(id);
+        if (m_reader &&
+            !ApplyReader(*row,
+                         mark == marks.end() ? std::nullopt : std::optional<int>(mark->second),
+                         category)) {
+            delete row;
+            continue;
+        }
         rows << row;
     }
     addTopLevelItems(rows);
+    for (QTreeWidgetItem* row : rows)
+        row->setHidden(!m_titleFilter.isEmpty() &&
+                       !row->text(kTitle).contains(m_titleFilter, Qt::CaseInsensitive));
+}
+
+void CThreadListView::SetReader(CReader* reader) {
+    m_reader = reader;
+    if (!reader)
+        return;
+    setColumnCount(kColumnCount);
+    headerItem()->setText(kNew, QString::fromUtf8(kColumns[kNew].header));
+    headerItem()->setTextAlignment(kNew, Qt::AlignRight | Qt::AlignVCenter);
+    setColumnWidth(kNew, kColumns[kNew].width);
+}
+
+bool CThreadListView::HiddenByTitle(const std::string& threadId, const std::string& title,
+                                    const std::string& category) const {
+    return m_reader->Filter()->JudgeTitle(title, threadId, category) != ENgAction::None;
+}
+
+bool CThreadListView::ApplyReader(QTreeWidgetItem& row, std::optional<int> seen,
+                                  const std::string& category) {
+    if (HiddenByTitle(RowId(row), RowTitle(row), category))
+        return false;
+    const int fresh = CReadMarks::NewCount(seen, row.text(kHeld).toInt());
+    row.setText(kNew, fresh > 0 ? QString::number(fresh) : QString());
+    row.setTextAlignment(kNew, Qt::AlignRight | Qt::AlignVCenter);
+    return true;
+}
+
+void CThreadListView::SetFavouritesMode(bool on) {
+    m_favouritesMode = on;
+}
+
+void CThreadListView::SetTitleFilter(const QString& text) {
+    m_titleFilter = text;
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = topLevelItem(i);
+        row->setHidden(!text.isEmpty() && !row->text(kTitle).contains(text, Qt::CaseInsensitive));
+    }
+}
+
+void CThreadListView::RefreshRow(const std::string& threadId) {
+    if (!m_reader)
+        return;
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = topLevelItem(i);
+        if (RowId(*row) != threadId)
+            continue;
+        CThreadRow texts;
+        if (CThreadRows::StoredRow(m_doc.GetThreadDir(), threadId, texts)) {
+            texts.icon = row->data(kIcon, kIconRole).toInt();
+            FillRow(*row, texts, true);
+        }
+        if (!ApplyReader(*row, m_reader->Marks().Seen(threadId),
+                         CReader::CategoryText(m_doc.GetCurrentCategory())))
+            delete takeTopLevelItem(i);
+        return;
+    }
+}
+
+void CThreadListView::QueryFavourites() {
+    if (!m_reader)
+        return;
+    if (m_doc.CountEstablished() == 0) {
+        m_doc.SendCategoryQuery(); // says that the node is not connected
+        return;
+    }
+    const std::string current = m_doc.GetCurrentThreadId();
+    for (const CFavourite& favourite : m_reader->Favourites().List()) {
+        m_doc.SetCurrentThreadId(favourite.threadId);
+        m_doc.SendThreadQuery();
+    }
+    m_doc.SetCurrentThreadId(current);
+    Refill();
 }
 
 void CThreadListView::UpdateThreadRow(const CThreadSummary& summary) {
@@ -162,6 +267,8 @@ void CThreadListView::UpdateThreadRow(const CThreadSummary& summary) {
         FillRow(*row, texts);
         addTopLevelItem(row);
     }
+    if (m_reader)
+        RefreshRow(texts.id);
 }
 
 void CThreadListView::OnSelectionChanged() {
@@ -177,8 +284,15 @@ void CThreadListView::OnSelectionChanged() {
 
 void CThreadListView::OnItemClicked(QTreeWidgetItem* item) {
     // The click's selection change has already made this row current.
-    if (item)
-        m_doc.ShowCurrentThread(m_doc.GetCurrentThreadTitle());
+    if (!item)
+        return;
+    const std::string threadId = m_doc.GetCurrentThreadId();
+    std::optional<int> seen;
+    if (m_reader)
+        seen = m_reader->Marks().Seen(threadId);
+    m_doc.ShowCurrentThread(m_doc.GetCurrentThreadTitle());
+    if (m_onThreadShown)
+        m_onThreadShown(threadId, seen);
 }
 
 void CThreadListView::OnItemDoubleClicked(QTreeWidgetItem* item) {
@@ -214,9 +328,61 @@ void CThreadListView::ShowContextMenu(const QPoint& globalPos) {
     connect(menu.addAction(QString::fromUtf8("スレッド取得")), &QAction::triggered, this,
             [this] { m_doc.GetThread(m_doc.GetCurrentThreadId(), 0); });
     connect(menu.addAction(QString::fromUtf8("スレッドリスト更新")), &QAction::triggered, this,
-            [this] { m_doc.SendCategoryQuery(); });
+            [this] {
+                if (m_favouritesMode)
+                    QueryFavourites();
+                else
+                    m_doc.SendCategoryQuery();
+            });
     menu.addSeparator();
     connect(menu.addAction(QString::fromUtf8("スレッド削除")), &QAction::triggered, this,
             [this] { m_doc.DeleteCurrentThread(); });
+    if (m_reader)
+        AddReaderItems(menu);
     menu.exec(globalPos);
+}
+
+void CThreadListView::AddReaderItems(QMenu& menu) {
+    menu.addSeparator();
+    const std::string threadId = m_doc.GetCurrentThreadId();
+    const bool favourite = !threadId.empty() && m_reader->Favourites().Contains(threadId);
+    QAction* add = menu.addAction(QString::fromUtf8("お気に入りに追加"));
+    add->setEnabled(!threadId.empty() && !favourite);
+    connect(add, &QAction::triggered, this, [this, threadId] {
+        CThreadRecord thread;
+        const bool held = thread.Load(threadId, m_doc.GetThreadDir());
+        m_reader->Favourites().Add(
+            CFavourite{threadId, held ? thread.GetCategory() : m_doc.GetCurrentCategory(),
+                       held ? thread.GetTitle() : m_doc.GetCurrentThreadTitle()},
+            m_doc.Now());
+        if (m_onReaderChanged)
+            m_onReaderChanged();
+    });
+    QAction* remove = menu.addAction(QString::fromUtf8("お気に入りから削除"));
+    remove->setEnabled(favourite);
+    connect(remove, &QAction::triggered, this, [this, threadId] {
+        m_reader->Favourites().Remove(threadId);
+        if (m_favouritesMode)
+            Refill();
+        if (m_onReaderChanged)
+            m_onReaderChanged();
+    });
+    connect(menu.addAction(QString::fromUtf8("すべて既読にする")), &QAction::triggered, this,
+            &CThreadListView::MarkAllRead);
+}
+
+void CThreadListView::MarkAllRead() {
+    if (!m_reader)
+        return;
+    m_reader->Marks().MarkAllRead();
+    // The index may not have caught up with a fetch yet; the rows know what
+    // is held now.
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = topLevelItem(i);
+        if (!row->text(kNew).isEmpty())
+            m_reader->Marks().SetSeen(RowId(*row), row->text(kHeld).toInt());
+    }
+    Refill();
+    if (m_onReaderChanged)
+        m_onReaderChanged();
 }

@@ -5,6 +5,7 @@
 #include "app/FrontEndStartup.h"
 #include "app/PelmarDoc.h"
 #include "app/UiFanOut.h"
+#include "reader/Reader.h"
 #include "ui/AppIcon.h"
 #include "ui/MainFrame.h"
 #include "ui/QtTranslation.h"
@@ -38,14 +39,30 @@ int main(int argc, char** argv) {
         CPelmarDoc doc(fanOut, MakeDocumentOptions(*line));
         defaultcategory::ProvideForThisProgram(doc.DataPath("category.dat"));
         if (doc.Start()) {
+            // The reader's tools; its index worker is stopped before the
+            // frame and the document go.
+            CReader reader(doc.DataPath(""), doc.GetThreadDir(), [&frame](std::string_view text) {
+                const std::string message(text);
+                QMetaObject::invokeMethod(
+                    &frame,
+                    [&frame, message] {
+                        frame.ShowMessage(message, IPelmarUi::MessageIcon::Warning);
+                    },
+                    Qt::QueuedConnection);
+            });
+            doc.SetThreadChangedHook(
+                [&reader](const std::string& threadId) { reader.ThreadChanged(threadId); });
+            frame.SetReader(&reader);
             frame.AttachDocument(&doc);
             // The page, when asked for, is a further view of the same node.
-            CWebFrontEnd web(doc, fanOut, *line, false);
+            CWebFrontEnd web(doc, fanOut, *line, false, &reader);
             if (frame.InitialUpdateFrame()) {
                 for (const std::string& entry : line->connect)
                     QTimer::singleShot(0, &doc, [&doc, entry] { doc.ConnectToEntry(entry); });
                 app.exec();
             }
+            frame.AttachDocument(nullptr);
+            doc.SetThreadChangedHook(nullptr);
         }
         frame.AttachDocument(nullptr);
     }

@@ -237,6 +237,8 @@ void CWebInterface::AddRoutes() {
               return Guarded(request, true, [&] { return EditEntryPoints(action, request); });
           });
 
+    AddReaderRoutes();
+
     m_server.afterRequest([](QHttpServerResponse&& response) {
         for (const auto& [name, value] : kSecurity)
             response.setHeader(name, value);
@@ -246,6 +248,44 @@ void CWebInterface::AddRoutes() {
         [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
             Missing(request, std::move(responder));
         });
+}
+
+// The reader's tools (handled in WebReader.cpp).
+void CWebInterface::AddReaderRoutes() {
+    Route("/api/reader/threads/<arg>", Method::Get,
+          [this](const QString& id, const QHttpServerRequest& request) {
+              return Guarded(request, true, [&] { return ReaderThread(id, request); });
+          });
+    Route("/api/reader/rules", Method::Get, [this](const QHttpServerRequest& request) {
+        return Guarded(request, true, [&] { return ReaderRules(nullptr); });
+    });
+    Route("/api/reader/rules", Method::Put, [this](const QHttpServerRequest& request) {
+        return Guarded(request, true, [&] { return ReaderRules(&request); });
+    });
+    Route("/api/reader/news", Method::Get, [this](const QHttpServerRequest& request) {
+        return Guarded(request, true, [&] { return ReaderNews(); });
+    });
+    Route("/api/reader/read-all", Method::Post, [this](const QHttpServerRequest& request) {
+        return Guarded(request, true, [&] { return ReaderReadAll(); });
+    });
+    Route("/api/reader/favourites", Method::Get, [this](const QHttpServerRequest& request) {
+        return Guarded(request, true, [&] { return ReaderFavourites(); });
+    });
+    Route("/api/reader/favourites/<arg>", Method::Post,
+          [this](const QString& id, const QHttpServerRequest& request) {
+              return Guarded(request, true, [&] { return ReaderFavourite(id, true); });
+          });
+    Route("/api/reader/favourites/<arg>", Method::Delete,
+          [this](const QString& id, const QHttpServerRequest& request) {
+              return Guarded(request, true, [&] { return ReaderFavourite(id, false); });
+          });
+    Route("/api/reader/favourites-refresh", Method::Post,
+          [this](const QHttpServerRequest& request) {
+              return Guarded(request, true, [&] { return ReaderRefreshFavourites(); });
+          });
+    Route("/api/reader/search", Method::Get, [this](const QHttpServerRequest& request) {
+        return Guarded(request, true, [&] { return ReaderSearch(request); });
+    });
 }
 
 void CWebInterface::Missing(const QHttpServerRequest& request,

@@ -24,6 +24,7 @@
 #include <vector>
 
 class CPelmarDoc;
+class CReader;
 class QTcpSocket;
 
 class CWebInterface : public QObject, public IPelmarView {
@@ -50,6 +51,8 @@ public:
     quint16 Port() const { return m_port; }
     // Connections open on the web port now.
     int OpenConnections() const { return m_listener ? m_listener->OpenConnections() : 0; }
+    // The reader's tools under /api/reader/ (nullptr: those answer 404).
+    void SetReader(CReader* reader) { m_reader = reader; }
     const std::string& Token() const { return m_access ? m_access->Token() : m_noToken; }
 
     // IPelmarView.
@@ -98,6 +101,16 @@ private:
     Response DeleteThread(const QString& id, const QHttpServerRequest& request);
     Response Connect(const QHttpServerRequest& request);
     Response EditEntryPoints(const QString& action, const QHttpServerRequest& request);
+    // The reader's tools (WebReader.cpp).
+    void AddReaderRoutes();
+    Response ReaderThread(const QString& id, const QHttpServerRequest& request);
+    Response ReaderRules(const QHttpServerRequest* request);
+    Response ReaderNews();
+    Response ReaderReadAll();
+    Response ReaderFavourites();
+    Response ReaderFavourite(const QString& id, bool add);
+    Response ReaderRefreshFavourites();
+    Response ReaderSearch(const QHttpServerRequest& request);
 
     // A category named in UTF-8 as its raw bytes: the bytes of the
     // "category.dat" entry that shows as that name, else the name converted.
@@ -111,6 +124,7 @@ private:
     void SelectCategoryBytes(const std::string& category);
 
     CPelmarDoc& m_doc;
+    CReader* m_reader = nullptr;
     Options m_options;
     std::unique_ptr<CWebAccess> m_access;
     std::string m_noToken;

@@ -26,12 +26,13 @@ CWebInterface::Options WebOptionsFor(const CCommandLine& line) {
 }
 
 CWebFrontEnd::CWebFrontEnd(CPelmarDoc& doc, CUiFanOut& fanOut, const CCommandLine& line,
-                           bool onByDefault)
+                           bool onByDefault, CReader* reader)
     : m_fanOut(fanOut) {
     if (line.web.empty() && !onByDefault)
         return;
     const CWebInterface::Options options = WebOptionsFor(line);
     auto web = std::make_unique<CWebInterface>(doc, options);
+    web->SetReader(reader);
     std::string error;
     if (!web->Start(error)) {
         std::fprintf(stderr, "web interface not started: %s\n", error.c_str());

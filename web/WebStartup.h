@@ -8,6 +8,7 @@
 #include <memory>
 
 class CPelmarDoc;
+class CReader;
 class CUiFanOut;
 
 inline constexpr quint16 kDefaultWebPort = 6341;
@@ -23,7 +24,9 @@ public:
     // when the port cannot be bound (the node runs on without it) and warns
     // when the address is not a loopback one; prints the page's address and
     // where its token is kept (never the token) to standard output.
-    CWebFrontEnd(CPelmarDoc& doc, CUiFanOut& fanOut, const CCommandLine& line, bool onByDefault);
+    // reader: the reader's tools the page offers (nullptr: none).
+    CWebFrontEnd(CPelmarDoc& doc, CUiFanOut& fanOut, const CCommandLine& line, bool onByDefault,
+                 CReader* reader = nullptr);
     ~CWebFrontEnd();
     CWebFrontEnd(const CWebFrontEnd&) = delete;
     CWebFrontEnd& operator=(const CWebFrontEnd&) = delete;

@@ -19,6 +19,11 @@ phone (390x844, mobile emulation): one pane at a time under tabs, touch
 targets of at least 44 px, a tap that fetches, a form that fits. The
 browser's console must show no content-security-policy violation.
 
+Then the reader's tools as a new user meets them: a response A posts shows
+as 新着 1 in B's list once B fetched it, and where it starts on the page; a
+word rule made in the NG dialog turns it into あぼーん; a favourite shows under
+お気に入り; a search for a word of a response opens its thread at it.
+
 Every wait is bounded; everything started here is stopped here.
 """
 import argparse
@@ -308,6 +313,83 @@ def check_unsendable(driver, wait, dialog):
     dialog.find_element(By.NAME, 'body').clear()
 
 
+def click_row(driver, wait, title):
+    def attempt(d):
+        for row in d.find_elements(By.CSS_SELECTOR, '#thread-rows tr'):
+            try:
+                if row.find_element(By.CSS_SELECTOR, 'td:nth-child(2)').text == title:
+                    row.click()
+                    return True
+            except StaleElementReferenceException:
+                return False
+        return False
+    wait.until(attempt)
+
+
+def new_count(driver, title):
+    return driver.execute_script(
+        "for (const tr of document.querySelectorAll('#thread-rows tr'))"
+        "  if (tr.children[1].textContent === arguments[0]) return tr.children[8].textContent;"
+        "return null;", title)
+
+
+def reader_tools(driver, wait, a, b, thread_id):
+    page = lambda d: d.find_element(By.ID, 'thread-page').text
+    # Read once here; then a reader on A answers, and B fetches the thread.
+    click_row(driver, wait, THREAD_TITLE)
+    wait.until(lambda d: 'ブラウザからのレス' in page(d))
+    assert a.call('POST', '/api/threads/%s/responses' % thread_id,
+                  {'name': '荒らし', 'body': 'うざい書き込み'})
+    def fetched():
+        b.call('POST', '/api/threads/%s/fetch' % thread_id)
+        thread = b.call('GET', '/api/threads/' + thread_id)
+        return thread and any(p['body'] == 'うざい書き込み' for p in thread['responses'])
+    wait_for(fetched, 'B to fetch the new response', 30)
+    def one_new(d):
+        d.execute_script('loadRows()')
+        return new_count(d, THREAD_TITLE) == '1'
+    wait.until(one_new)
+
+    # Reading it: the page marks where the new ones start, the count goes.
+    click_row(driver, wait, THREAD_TITLE)
+    wait.until(lambda d: 'うざい書き込み' in page(d))
+    assert 'ここから新着' in page(driver)
+    wait.until(lambda d: new_count(d, THREAD_TITLE) == '')
+
+    # A word rule from the NG dialog: the response becomes あぼーん.
+    driver.find_element(By.ID, 'cmd-ng').click()
+    dialog = driver.find_element(By.ID, 'ng-dialog')
+    wait.until(lambda d: dialog.is_displayed())
+    dialog.find_element(By.NAME, 'pattern').send_keys('うざい')
+    dialog.find_element(By.CSS_SELECTOR, 'button[data-action=add]').click()
+    assert 'body word all abone うざい' in dialog.find_element(By.NAME, 'text').get_attribute('value')
+    dialog.find_element(By.CSS_SELECTOR, 'button[value=save]').click()
+    wait.until(lambda d: 'うざい書き込み' not in page(d) and 'あぼーん' in page(d))
+    rules = b.call('GET', '/api/reader/rules')
+    assert rules['text'] == 'body word all abone うざい\n', rules
+
+    # A favourite, then お気に入り in the tree lists it.
+    driver.find_element(By.ID, 'cmd-fav-add').click()
+    wait.until(lambda d: len(b.call('GET', '/api/reader/favourites') or []) == 1)
+    driver.find_element(By.ID, 'favourites-node').click()
+    wait.until(lambda d: row_titles(d) == [THREAD_TITLE])
+
+    # A search for a word of a response; its hit opens the thread at it.
+    driver.execute_script("document.getElementById('thread-page').replaceChildren()")
+    box = driver.find_element(By.ID, 'search-box')
+    box.send_keys('ぶらうざから')  # kana folded: matches ブラウザから
+    box.send_keys('\n')
+    hits = driver.find_element(By.ID, 'search-dialog')
+    wait.until(lambda d: d.find_elements(By.CSS_SELECTOR, '#search-hits li'))
+    hit = driver.find_element(By.CSS_SELECTOR, '#search-hits li')
+    assert hit.find_element(By.TAG_NAME, 'mark').text == 'ブラウザから', hit.text
+    post = hit.get_attribute('data-post')
+    hit.click()
+    wait.until(lambda d: not hits.is_displayed())
+    wait.until(lambda d: d.find_elements(By.CSS_SELECTOR, 'dt[data-post="%s"]' % post))
+    assert driver.execute_script('return state.shownThread') == thread_id
+
+
 def run(pelmard, screenshot, phone_screenshot):
     nodes = []
     driver = None
@@ -379,6 +461,7 @@ def run(pelmard, screenshot, phone_screenshot):
         wait.until(lambda d: 'ブラウザからのレス' in d.find_element(By.ID, 'thread-page').text)
         if screenshot:
             driver.save_screenshot(screenshot)
+        reader_tools(driver, wait, a, b, thread_id)
         check_phone(driver, wait, b, phone_screenshot)
 
         violations = [entry['message'] for entry in driver.get_log('browser')

@@ -3,7 +3,8 @@
 // never markup), and the page runs no inline script.
 'use strict';
 
-const state = { category: null, threadId: null, rows: [], shownThread: null, categories: [] };
+const state = { category: null, threadId: null, rows: [], shownThread: null, categories: [],
+  favourites: false, news: { threads: {}, categories: {} }, showFiltered: false, reader: true };
 
 // ---- Access token -----------------------------------------------------------
 
@@ -156,6 +157,14 @@ async function loadCategories() {
   state.categories = items;
   const tree = document.getElementById('category-tree');
   tree.replaceChildren();
+  // The favourites come first, across every category.
+  const favourites = document.createElement('li');
+  const favouritesLabel = document.createElement('span');
+  favouritesLabel.id = 'favourites-node';
+  favouritesLabel.textContent = 'お気に入り';
+  favouritesLabel.addEventListener('click', selectFavourites);
+  favourites.append(favouritesLabel);
+  tree.append(favourites);
   const lists = [];
   const nodes = [];
   items.forEach((item, index) => {
@@ -193,8 +202,19 @@ async function loadCategories() {
 function markCategory() {
   for (const span of document.querySelectorAll('#category-tree li > span[data-index]')) {
     const item = state.categories[Number(span.dataset.index)];
-    span.classList.toggle('selected', item !== undefined && item.name === state.category);
+    span.classList.toggle('selected', !state.favourites && item !== undefined && item.name === state.category);
+    const fresh = item !== undefined ? state.news.categories[item.name] || 0 : 0;
+    span.textContent = item === undefined ? '' : (fresh > 0 ? item.name + ' (' + fresh + ')' : item.name);
+    span.classList.toggle('fresh', fresh > 0);
   }
+  const node = document.getElementById('favourites-node');
+  if (node) node.classList.toggle('selected', state.favourites);
+}
+
+async function selectFavourites() {
+  state.favourites = true;
+  markCategory();
+  try { await loadRows(); } catch (e) { setStatusText(e.message); }
 }
 
 async function selectCategory(index) {
@@ -203,6 +223,7 @@ async function selectCategory(index) {
   try {
     const reply = await api('POST', '/api/select', { category: item.name });
     state.category = reply.category;
+    state.favourites = false;
     markCategory();
     showPane('list');
     await loadRows();
@@ -211,9 +232,21 @@ async function selectCategory(index) {
 
 // ---- Thread list --------------------------------------------------------------
 
+async function loadNews() {
+  if (!state.reader) return;
+  try { state.news = await api('GET', '/api/reader/news'); }
+  catch (e) { state.reader = false; }
+}
+
 async function loadRows() {
-  if (state.category === null) return;
-  const rows = await api('GET', '/api/threads?category=' + encodeURIComponent(state.category));
+  if (state.category === null && !state.favourites) return;
+  const rows = state.favourites
+    ? (await api('GET', '/api/reader/favourites')).map((f) => ({
+        id: f.id, title: f.title, held: f.held, resCount: f.held, name: '', updated: '',
+        created: '', mark: f.held > 0 ? 'held' : 'new' }))
+    : await api('GET', '/api/threads?category=' + encodeURIComponent(state.category));
+  await loadNews();
+  markCategory();
   state.rows = rows;
   const body = document.getElementById('thread-rows');
   body.replaceChildren();
@@ -224,6 +257,7 @@ async function loadRows() {
       ['', 'icon ' + (row.mark === 'new' ? 'new' : 'held')],
       [row.title, ''], [String(row.held), 'num'], [String(row.resCount), 'num'],
       [row.name, ''], [row.updated, ''], [row.created, ''], [row.id, ''],
+      [state.news.threads[row.id] > 0 ? String(state.news.threads[row.id]) : '', 'num new-count'],
     ];
     for (const [text, cls] of cells) {
       const td = document.createElement('td');
@@ -243,6 +277,16 @@ async function loadRows() {
     });
     tr.addEventListener('dblclick', () => fetchThread(row.id));
     body.append(tr);
+  }
+  applyFilterBox();
+}
+
+// The filter box narrows the rows by title as one types.
+function applyFilterBox() {
+  const text = document.getElementById('filter-box').value.toLowerCase();
+  for (const tr of document.querySelectorAll('#thread-rows tr')) {
+    const title = tr.children[1] ? tr.children[1].textContent.toLowerCase() : '';
+    tr.hidden = text !== '' && !title.includes(text);
   }
 }
 
@@ -281,6 +325,8 @@ function span(cls, text) {
 
 function entry(post) {
   const dt = document.createElement('dt');
+  dt.dataset.post = post.id;
+  if (post.abone) dt.className = 'abone';
   dt.append(span('heading', decodeEntities(post.title)), ' ');
   const name = decodeEntities(post.name);
   if (post.mail !== '') {
@@ -302,15 +348,39 @@ function entry(post) {
   return [dt, dd];
 }
 
-async function showThread(id) {
+// The thread as the reader's rules show it (hidden posts never arrive), with
+// the mark where the posts new since the last showing start; at is a post to
+// bring into view instead.
+async function showThread(id, at, keepMarks) {
   const page = document.getElementById('thread-page');
   state.shownThread = id;
   try {
-    const thread = await api('GET', '/api/threads/' + id);
+    let thread = null;
+    if (state.reader) {
+      try {
+        const options = [];
+        if (state.showFiltered) options.push('all=1');
+        if (keepMarks) options.push('keep=1');
+        thread = await api('GET', '/api/reader/threads/' + id + (options.length ? '?' + options.join('&') : ''));
+      } catch (e) { thread = null; }
+    }
+    if (thread === null) thread = await api('GET', '/api/threads/' + id);
     if (state.shownThread !== id) return;
     const list = document.createElement('dl');
-    for (const post of thread.responses) list.append(...entry(post));
+    let mark = null;
+    thread.responses.forEach((post, index) => {
+      if (index === thread.newFrom && index > 0) {
+        mark = document.createElement('div');
+        mark.className = 'new-mark';
+        mark.textContent = 'ここから新着';
+        list.append(mark);
+      }
+      list.append(...entry(post));
+    });
     page.replaceChildren(list);
+    const target = at ? page.querySelector('dt[data-post="' + at + '"]') : mark;
+    if (target) target.scrollIntoView();
+    if (state.reader && thread.newFrom !== undefined) loadRows().catch(() => {});
   } catch (e) {
     if (state.shownThread !== id) return;
     const p = document.createElement('p');
@@ -333,7 +403,8 @@ async function fetchThread(id, quiet) {
 
 async function refreshList() {
   try {
-    await api('POST', '/api/refresh', state.category === null ? {} : { category: state.category });
+    if (state.favourites) await api('POST', '/api/reader/favourites-refresh');
+    else await api('POST', '/api/refresh', state.category === null ? {} : { category: state.category });
     await loadRows();
   } catch (e) { tell(e); }
 }
@@ -497,7 +568,9 @@ function onEvent(block) {
   else if (name === 'status') loadStatus();
   else if (name === 'thread') {
     loadStatus();
-    if (state.shownThread) showThread(state.shownThread);
+    // Shown again because its files changed: what is new stays new until
+    // the reader picks the thread.
+    if (state.shownThread) showThread(state.shownThread, null, true);
   } else if (name === 'message') {
     try { setStatusText(JSON.parse(data).text); } catch (e) { /* not ours */ }
   }
@@ -546,6 +619,84 @@ function showPane(name) {
 
 // ---- Start ---------------------------------------------------------------------------
 
+// ---- The reader's tools ------------------------------------------------------------------
+
+async function setFavourite(add) {
+  if (!state.threadId) return;
+  try {
+    await api(add ? 'POST' : 'DELETE', '/api/reader/favourites/' + state.threadId);
+    await loadRows();
+  } catch (e) { setStatusText(e.message); }
+}
+
+async function readAll() {
+  try { await api('POST', '/api/reader/read-all'); await loadRows(); }
+  catch (e) { setStatusText(e.message); }
+}
+
+async function openRules() {
+  const dialog = document.getElementById('ng-dialog');
+  const form = dialog.querySelector('form');
+  const error = form.querySelector('.error');
+  let rules;
+  try { rules = await api('GET', '/api/reader/rules'); } catch (e) { setStatusText(e.message); return; }
+  form.elements.text.value = rules.text;
+  error.textContent = rules.errors.join('\n');
+  const scope = form.elements.scope;
+  scope.replaceChildren(new Option('すべてのカテゴリ', 'all'));
+  if (state.category && !/\s/.test(state.category))
+    scope.append(new Option('このカテゴリ', 'category=' + state.category));
+  if (state.threadId) scope.append(new Option('このスレッド', 'thread=' + state.threadId));
+  form.querySelector('[data-action="add"]').onclick = () => {
+    const pattern = form.elements.pattern.value;
+    if (pattern.trim() === '') return;
+    let text = form.elements.text.value;
+    if (text !== '' && !text.endsWith('\n')) text += '\n';
+    form.elements.text.value = text + [form.elements.target.value, form.elements.kind.value,
+      scope.value, form.elements.action.value, pattern].join(' ') + '\n';
+    form.elements.pattern.value = '';
+  };
+  dialog.onclose = async () => {
+    if (dialog.returnValue !== 'save') return;
+    try {
+      const saved = await api('PUT', '/api/reader/rules', { text: form.elements.text.value });
+      if (saved.errors.length) setStatusText(saved.errors.join(' / '));
+      await loadRows();
+      if (state.shownThread) await showThread(state.shownThread);
+    } catch (e) { setStatusText(e.message); }
+  };
+  dialog.showModal();
+}
+
+async function search(text) {
+  const query = text.trim();
+  if (query === '') return;
+  let hits;
+  try { hits = await api('GET', '/api/reader/search?q=' + encodeURIComponent(query)); }
+  catch (e) { setStatusText(e.message); return; }
+  const dialog = document.getElementById('search-dialog');
+  document.getElementById('search-title').textContent = '検索: ' + query + ' (' + hits.length + ' 件)';
+  const list = document.getElementById('search-hits');
+  list.replaceChildren();
+  for (const hit of hits) {
+    const li = document.createElement('li');
+    li.dataset.thread = hit.thread;
+    li.dataset.post = hit.post;
+    const mark = document.createElement('mark');
+    mark.textContent = hit.match;
+    li.append(span('hit-title', hit.title), ' ', span('date', hit.timeText), ' ',
+      hit.before, mark, hit.after);
+    li.addEventListener('click', () => {
+      dialog.close();
+      state.threadId = hit.thread;
+      document.title = 'pelmar - ' + decodeEntities(hit.title);
+      showThread(hit.thread, hit.post);
+    });
+    list.append(li);
+  }
+  if (!dialog.open) dialog.showModal();
+}
+
 let running = false;
 
 async function run() {
@@ -571,6 +722,20 @@ function start() {
   document.getElementById('cmd-refresh').addEventListener('click', refreshList);
   document.getElementById('cmd-fetch').addEventListener('click', () => fetchThread(state.threadId));
   document.getElementById('cmd-delete').addEventListener('click', deleteThread);
+  document.getElementById('cmd-fav-add').addEventListener('click', () => setFavourite(true));
+  document.getElementById('cmd-fav-remove').addEventListener('click', () => setFavourite(false));
+  document.getElementById('cmd-read-all').addEventListener('click', readAll);
+  document.getElementById('cmd-ng').addEventListener('click', openRules);
+  document.getElementById('show-filtered').addEventListener('change', (event) => {
+    state.showFiltered = event.target.checked;
+    // Shown again because its files changed: what is new stays new until
+    // the reader picks the thread.
+    if (state.shownThread) showThread(state.shownThread, null, true);
+  });
+  document.getElementById('search-box').addEventListener('keydown', (event) => {
+    if (event.key === 'Enter') search(event.target.value);
+  });
+  document.getElementById('filter-box').addEventListener('input', applyFilterBox);
   for (const tab of document.querySelectorAll('#tabs button'))
     tab.addEventListener('click', () => showPane(tab.dataset.pane));
   showPane('list');
