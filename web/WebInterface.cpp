@@ -259,7 +259,7 @@ void CWebInterface::AddReaderRoutes() {
     Route("/api/reader/rules", Method::Get, [this](const QHttpServerRequest& request) {
         return Guarded(request, true, [&] { return ReaderRules(nullptr); });
     });
-    Route("/api/reader/rules", Method::Put, [this](const QHttpServerRequest& request) {
+    Route("/api/reader/rules", Method::Post, [this](const QHttpServerRequest& request) {
         return Guarded(request, true, [&] { return ReaderRules(&request); });
     });
     Route("/api/reader/news", Method::Get, [this](const QHttpServerRequest& request) {

@@ -659,7 +659,7 @@ async function openRules() {
   dialog.onclose = async () => {
     if (dialog.returnValue !== 'save') return;
     try {
-      const saved = await api('PUT', '/api/reader/rules', { text: form.elements.text.value });
+      const saved = await api('POST', '/api/reader/rules', { text: form.elements.text.value });
       if (saved.errors.length) setStatusText(saved.errors.join(' / '));
       await loadRows();
       if (state.shownThread) await showThread(state.shownThread);
