@@ -1,0 +1,92 @@
+// CMemoryTransport: the simulated network. Nodes are numbered endpoints; a
+// link joins two of them with one latency each way, drawn when it is made,
+// and carries whole overlay messages in order, as a TCP connection carries
+// the bytes of a node's sends. Nothing is lost on an open link and there is
+// no bandwidth limit. Runs on the simulator's thread, on its virtual clock.
+#pragma once
+
+#include "EventQueue.h"
+
+#include <cstdint>
+#include <functional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+using NodeId = std::uint32_t;
+using LinkId = std::uint32_t;
+
+// What a node hears from the network. Called only from the event queue.
+class ITransportEndpoint {
+public:
+    virtual ~ITransportEndpoint() = default;
+    // Another node's connect reached this one and its handshake lines came:
+    // on this side the link is established.
+    virtual void OnAccepted(LinkId link, NodeId peer) = 0;
+    // This node's connect was answered: established on this side too.
+    virtual void OnConnected(LinkId link) = 0;
+    // Nobody listens at the node connected to.
+    virtual void OnConnectFailed(LinkId link) = 0;
+    virtual void OnReceive(LinkId link, const std::string& bytes) = 0;
+    // The other side closed the link (or left the network).
+    virtual void OnPeerClosed(LinkId link) = 0;
+};
+
+class CMemoryTransport {
+public:
+    struct Latency {
+        CEventQueue::Micros min = 5 * CEventQueue::kMillisecond;
+        CEventQueue::Micros max = 80 * CEventQueue::kMillisecond;
+    };
+
+    CMemoryTransport(CEventQueue& clock, std::uint64_t seed, Latency latency);
+
+    // The node listens from now on. A node that left is never attached again.
+    void Attach(NodeId node, ITransportEndpoint& endpoint);
+    // The node leaves: each of its links closes and its peers hear of it one
+    // latency later; connects to it fail from now on.
+    void Detach(NodeId node);
+    bool IsAttached(NodeId node) const;
+
+    // The connect reaches `to` after one latency (OnAccepted there) and its
+    // answer comes back after another (OnConnected here); with nobody at
+    // `to`, OnConnectFailed comes after the two.
+    LinkId Connect(NodeId from, NodeId to);
+    // Arrives one latency later, after everything sent on the link before,
+    // unless the receiving side has closed the link by then.
+    void Send(LinkId link, NodeId from, std::string bytes);
+    // This side stops sending and receiving; the other side hears of it one
+    // latency later.
+    void Close(LinkId link, NodeId from);
+
+    NodeId PeerOf(LinkId link, NodeId node) const;
+    CEventQueue::Micros LatencyOf(LinkId link) const { return m_links[link].latency; }
+    bool IsOpen(LinkId link, NodeId side) const;
+
+    // Sees every message as it is handed to its receiver (statistics).
+    void SetDeliveryObserver(std::function<void(NodeId from, NodeId to, std::string_view)> observer) {
+        m_observer = std::move(observer);
+    }
+    std::uint64_t Delivered() const { return m_delivered; }
+
+private:
+    struct Link {
+        NodeId from; // the node that connected
+        NodeId to;   // the node that accepted
+        CEventQueue::Micros latency;
+        bool fromOpen = true;
+        bool toOpen = true;
+    };
+    bool& OpenFlag(Link& link, NodeId side) { return side == link.from ? link.fromOpen : link.toOpen; }
+    ITransportEndpoint* EndpointOf(NodeId node) const;
+
+    CEventQueue& m_clock;
+    std::mt19937_64 m_random;
+    Latency m_latency;
+    std::vector<ITransportEndpoint*> m_endpoints;
+    std::vector<std::vector<LinkId>> m_linksOf;
+    std::vector<Link> m_links;
+    std::function<void(NodeId, NodeId, std::string_view)> m_observer;
+    std::uint64_t m_delivered = 0;
+};
