@@ -6,7 +6,7 @@ packages=(build-essential cmake ninja-build pkg-config git ccache
           qt6-base-dev qt6-httpserver-dev qt6-websockets-dev qt6-translations-l10n libgl-dev fonts-ipafont-gothic
           libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-14-dev
           libsqlite3-dev libre2-dev libicu-dev
-          chromium chromium-driver python3-selenium)
+          chromium chromium-driver python3-selenium python3-matplotlib)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||

@@ -1,6 +1,8 @@
 // CMemoryTransport: links as records, every arrival an action on the clock.
 #include "MemoryTransport.h"
 
+#include <algorithm>
+
 CMemoryTransport::CMemoryTransport(CEventQueue& clock, std::uint64_t seed, Latency latency)
     : m_clock(clock), m_random(seed), m_latency(latency) {}
 
@@ -12,11 +14,14 @@ void CMemoryTransport::Attach(NodeId node, ITransportEndpoint& endpoint) {
     if (node >= m_endpoints.size()) {
         m_endpoints.resize(node + 1, nullptr);
         m_linksOf.resize(node + 1);
+        m_busyUntil.resize(node + 1, 0);
     }
     m_endpoints[node] = &endpoint;
 }
 
-bool CMemoryTransport::IsAttached(NodeId node) const { return EndpointOf(node) != nullptr; }
+bool CMemoryTransport::IsAttached(NodeId node) const {
+    return EndpointOf(node) != nullptr;
+}
 
 void CMemoryTransport::Detach(NodeId node) {
     if (!IsAttached(node))
@@ -57,12 +62,30 @@ LinkId CMemoryTransport::Connect(NodeId from, NodeId to) {
     return link;
 }
 
+CEventQueue::Micros CMemoryTransport::Arrival(Link& link, NodeId from, bool jitter) {
+    CEventQueue::Micros when = m_clock.Now();
+    if (jitter && m_latency.sendCost > 0 && from < m_busyUntil.size()) {
+        CEventQueue::Micros& busy = m_busyUntil[from];
+        busy = std::max(busy, when) + m_latency.sendCost;
+        when = busy;
+    }
+    when += link.latency;
+    if (jitter && m_latency.jitterMean > 0)
+        when += static_cast<CEventQueue::Micros>(std::exponential_distribution<>(
+            1.0 / static_cast<double>(m_latency.jitterMean))(m_random));
+    CEventQueue::Micros& last = from == link.from ? link.lastToAcceptor : link.lastToConnector;
+    if (when < last)
+        when = last;
+    last = when;
+    return when;
+}
+
 void CMemoryTransport::Send(LinkId link, NodeId from, std::string bytes) {
     Link& record = m_links[link];
     if (!OpenFlag(record, from))
         return;
     const NodeId to = record.from == from ? record.to : record.from;
-    m_clock.After(record.latency, [this, link, from, to, bytes = std::move(bytes)] {
+    m_clock.At(Arrival(record, from, true), [this, link, from, to, bytes = std::move(bytes)] {
         if (!OpenFlag(m_links[link], to))
             return;
         ITransportEndpoint* receiver = EndpointOf(to);
@@ -82,7 +105,7 @@ void CMemoryTransport::Close(LinkId link, NodeId from) {
         return;
     open = false;
     const NodeId to = record.from == from ? record.to : record.from;
-    m_clock.After(record.latency, [this, link, to] {
+    m_clock.At(Arrival(record, from, false), [this, link, to] {
         bool& peerOpen = OpenFlag(m_links[link], to);
         if (!peerOpen)
             return;

@@ -1,8 +1,13 @@
 // CMemoryTransport: the simulated network. Nodes are numbered endpoints; a
 // link joins two of them with one latency each way, drawn when it is made,
 // and carries whole overlay messages in order, as a TCP connection carries
-// the bytes of a node's sends. Nothing is lost on an open link and there is
-// no bandwidth limit. Runs on the simulator's thread, on its virtual clock.
+// the bytes of a node's sends. Each message may also wait a random time of
+// its own (jitter: a busy host that runs the receiving node late), still
+// behind everything sent on the link before it. A node's sends may also
+// take time (send cost): one after another they leave it, as a node's send
+// loop writes to one neighbour after the other. Nothing is lost on an open
+// link and there is no bandwidth limit. Runs on the simulator's thread, on
+// its virtual clock.
 #pragma once
 
 #include "EventQueue.h"
@@ -38,6 +43,10 @@ public:
     struct Latency {
         CEventQueue::Micros min = 5 * CEventQueue::kMillisecond;
         CEventQueue::Micros max = 80 * CEventQueue::kMillisecond;
+        // Mean of an exponential extra delay per message; 0: none.
+        CEventQueue::Micros jitterMean = 0;
+        // Time a node takes to send one message; 0: none.
+        CEventQueue::Micros sendCost = 0;
     };
 
     CMemoryTransport(CEventQueue& clock, std::uint64_t seed, Latency latency);
@@ -53,8 +62,8 @@ public:
     // answer comes back after another (OnConnected here); with nobody at
     // `to`, OnConnectFailed comes after the two.
     LinkId Connect(NodeId from, NodeId to);
-    // Arrives one latency later, after everything sent on the link before,
-    // unless the receiving side has closed the link by then.
+    // Arrives one latency (and its jitter) later, after everything sent on
+    // the link before, unless the receiving side has closed the link by then.
     void Send(LinkId link, NodeId from, std::string bytes);
     // This side stops sending and receiving; the other side hears of it one
     // latency later.
@@ -63,9 +72,12 @@ public:
     NodeId PeerOf(LinkId link, NodeId node) const;
     CEventQueue::Micros LatencyOf(LinkId link) const { return m_links[link].latency; }
     bool IsOpen(LinkId link, NodeId side) const;
+    // The node opened this link (rather than accepted it).
+    bool IsOutgoing(LinkId link, NodeId node) const { return m_links[link].from == node; }
 
     // Sees every message as it is handed to its receiver (statistics).
-    void SetDeliveryObserver(std::function<void(NodeId from, NodeId to, std::string_view)> observer) {
+    void
+    SetDeliveryObserver(std::function<void(NodeId from, NodeId to, std::string_view)> observer) {
         m_observer = std::move(observer);
     }
     std::uint64_t Delivered() const { return m_delivered; }
@@ -77,8 +89,15 @@ private:
         CEventQueue::Micros latency;
         bool fromOpen = true;
         bool toOpen = true;
+        // The last arrival scheduled each way: nothing may overtake it.
+        CEventQueue::Micros lastToAcceptor = 0;
+        CEventQueue::Micros lastToConnector = 0;
     };
-    bool& OpenFlag(Link& link, NodeId side) { return side == link.from ? link.fromOpen : link.toOpen; }
+    // When a message (or the close) sent now from `from` arrives.
+    CEventQueue::Micros Arrival(Link& link, NodeId from, bool jitter);
+    bool& OpenFlag(Link& link, NodeId side) {
+        return side == link.from ? link.fromOpen : link.toOpen;
+    }
     ITransportEndpoint* EndpointOf(NodeId node) const;
 
     CEventQueue& m_clock;
@@ -86,6 +105,7 @@ private:
     Latency m_latency;
     std::vector<ITransportEndpoint*> m_endpoints;
     std::vector<std::vector<LinkId>> m_linksOf;
+    std::vector<CEventQueue::Micros> m_busyUntil; // per node, with a send cost
     std::vector<Link> m_links;
     std::function<void(NodeId, NodeId, std::string_view)> m_observer;
     std::uint64_t m_delivered = 0;
