@@ -5,6 +5,14 @@
 #include <cstdio>
 #include <fstream>
 
+void CResultTable::Add(Row row) {
+    std::string line = "row:";
+    for (const auto& [name, value] : row)
+        line += " " + name + "=" + value;
+    std::fprintf(stderr, "%s\n", line.c_str());
+    m_rows.push_back(std::move(row));
+}
+
 void CResultTable::Print() const {
     if (m_rows.empty())
         return;

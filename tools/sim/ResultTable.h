@@ -11,8 +11,9 @@ public:
     using Row = std::vector<std::pair<std::string, std::string>>;
 
     explicit CResultTable(std::string title) : m_title(std::move(title)) {}
-    // Every row has the columns of the first, in its order.
-    void Add(Row row) { m_rows.push_back(std::move(row)); }
+    // Every row has the columns of the first, in its order. Each row is also
+    // told at once on standard error, so a long run shows what it has.
+    void Add(Row row);
     bool Empty() const { return m_rows.empty(); }
 
     void Print() const;

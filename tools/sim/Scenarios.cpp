@@ -16,6 +16,8 @@ namespace {
 using Micros = CEventQueue::Micros;
 constexpr Micros kSecond = CEventQueue::kSecond;
 const std::string kCategory = "sim";
+// A storm is stopped before its messages in flight fill the memory.
+constexpr std::size_t kMaxPending = 5'000'000;
 
 std::string Text(double value, int decimals = 2) {
     return CResultTable::Number(value, decimals);
@@ -254,7 +256,7 @@ CResultTable RunRate(const CScenarioSettings& settings) {
             bool storm = false;
             while (net.Clock().Pending() > 0 && net.Clock().Now() < start + span + 5 * kSecond) {
                 net.Clock().RunUntil(net.Clock().Now() + kSecond / 10);
-                if (net.Delivered() - startDelivered > bound) {
+                if (net.Delivered() - startDelivered > bound || net.Clock().Pending() > kMaxPending) {
                     storm = true;
                     break;
                 }

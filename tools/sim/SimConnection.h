@@ -23,6 +23,9 @@ public:
     bool IsEstablished() const override { return m_established; }
     bool IsClosed() const override { return m_closed; }
     bool IsConnecting() const override { return m_connecting; }
+    bool IsHeld() const override {
+        return m_established ? !m_closed : m_outgoing && (!m_closed || m_connecting);
+    }
     const std::string& GetPeerAddress() const override { return m_peerAddress; }
     std::uint16_t GetPeerPort() const override;
 
@@ -43,4 +46,5 @@ private:
     bool m_established = false;
     bool m_closed = false;
     bool m_connecting = false;
+    bool m_outgoing = false;
 };
