@@ -6,7 +6,7 @@
 
 CSimConnection::CSimConnection(CSimNode& node, LinkId link, std::string peerAddress, bool outgoing)
     : m_node(node), m_link(link), m_peerAddress(std::move(peerAddress)), m_established(!outgoing),
-      m_closed(outgoing), m_connecting(outgoing) {}
+      m_closed(outgoing), m_connecting(outgoing), m_outgoing(outgoing) {}
 
 CSimConnection::~CSimConnection() {
     m_node.Forget(*this);
