@@ -165,7 +165,8 @@ bool CThreadIndex::Remove(std::string_view threadId) {
     return Commit(temp, tempPath, storepaths::IndexFile(m_root, m_escaped), result);
 }
 
-std::size_t CThreadIndex::List(std::vector<std::string>& threadIds) const {
+std::size_t CThreadIndex::List(std::vector<std::string>& threadIds,
+                               std::vector<std::uint32_t>* updatedTimes) const {
     const std::vector<std::string> markers =
         storefs::ListFiles(storepaths::CategoryDir(m_root, m_escaped), storepaths::kMarkerSuffix);
     std::vector<std::pair<std::uint32_t, std::string>> threads(markers.size());
@@ -200,8 +201,13 @@ std::size_t CThreadIndex::List(std::vector<std::string>& threadIds) const {
     std::stable_sort(threads.begin(), threads.end(),
                      [](const auto& a, const auto& b) { return a.first > b.first; });
     threadIds.reserve(threadIds.size() + threads.size());
-    for (auto& thread : threads)
+    if (updatedTimes)
+        updatedTimes->reserve(updatedTimes->size() + threads.size());
+    for (auto& thread : threads) {
         threadIds.push_back(std::move(thread.second));
+        if (updatedTimes)
+            updatedTimes->push_back(thread.first);
+    }
     return markers.size();
 }
 

@@ -32,8 +32,10 @@ public:
     // Takes the thread out of the category: its marker and its entry.
     bool Remove(std::string_view threadId);
     // Every thread of the category, newest update first, ties in listing
-    // order. Returns the number of markers found.
-    std::size_t List(std::vector<std::string>& threadIds) const;
+    // order, with its updated time when updatedTimes is given. Returns the
+    // number of markers found.
+    std::size_t List(std::vector<std::string>& threadIds,
+                     std::vector<std::uint32_t>* updatedTimes = nullptr) const;
     // The local answer to a query: the thread itself when a thread id is
     // given and held here (whatever its category), else the first 10
     // entries of the ".index" in file order. Returns the number appended.

@@ -111,14 +111,6 @@ bool CWebInterface::KnownCategory(const QString& name, std::string& bytes) const
     return false;
 }
 
-CThreadRows CWebInterface::RowsOf(const std::string& category) const {
-    if (category == m_doc.GetCurrentCategory() && m_rowsFilled && m_rows.Category() == category)
-        return m_rows;
-    CThreadRows rows(m_doc.GetThreadDir());
-    rows.Refill(category);
-    return rows;
-}
-
 CWebInterface::Response CWebInterface::Status_() const {
     QJsonArray peers;
     for (const CConnection* connection : m_doc.GetConnections())
@@ -157,46 +149,27 @@ CWebInterface::Response CWebInterface::Categories() const {
     return Response(items);
 }
 
-CWebInterface::Response CWebInterface::ThreadList(const QHttpServerRequest& request) {
-    const QUrlQuery query = request.query();
-    const std::string category =
-        query.hasQueryItem(QStringLiteral("category"))
-            ? CategoryBytes(query.queryItemValue(QStringLiteral("category"), QUrl::FullyDecoded))
-            : m_doc.GetCurrentCategory();
-    const CThreadRows list = RowsOf(category);
-    QJsonArray rows;
-    for (const CThreadRow& row : list.Rows())
-        rows.append(QJsonObject{
-            {QStringLiteral("id"), Ascii(row.id)},
-            {QStringLiteral("title"), Text(row.title)},
-            {QStringLiteral("held"), static_cast<int>(row.held)},
-            {QStringLiteral("resCount"), static_cast<int>(row.resCount)},
-            {QStringLiteral("name"), Text(row.name)},
-            {QStringLiteral("updated"), Ascii(row.updated)},
-            {QStringLiteral("created"), Ascii(row.created)},
-            {QStringLiteral("mark"),
-             row.icon == CThreadRow::kLightning ? QStringLiteral("new") : QStringLiteral("held")},
-        });
-    return Response(rows);
-}
+namespace {
+// What the worker makes of a thread: its JSON, or why there is none.
+struct SThreadJson {
+    enum { kOk, kNoThread, kNoPosts } result = kOk;
+    std::string json;
+};
 
-CWebInterface::Response CWebInterface::Thread(const QString& id) const {
-    if (!webjson::IsId(id))
-        return Error(Status::NotFound, QStringLiteral("no such thread"));
-    const std::string threadId = id.toStdString();
-    const std::string& root = m_doc.GetThreadDir();
-    const auto stamp = ThreadStamp(root, threadId);
-    for (const CThreadCache& cached : m_threadCache)
-        if (cached.threadId == threadId && cached.stamp == stamp)
-            return Response("application/json", cached.json);
-
+SThreadJson BuildThreadJson(const std::string& root, const std::string& threadId) {
+    SThreadJson made;
     CThreadRecord thread;
-    if (!thread.Load(threadId, root))
-        return Error(Status::NotFound, QStringLiteral("no such thread"));
+    if (!thread.Load(threadId, root)) {
+        made.result = SThreadJson::kNoThread;
+        return made;
+    }
     const std::vector<CPagePost> posts = CPageBuilder(root, nullptr).LoadPosts(threadId);
-    if (posts.empty()) // known, but none of its posts is held here
-        return Error(Status::NotFound, QStringLiteral("データが存在しません。"));
-    std::string json = "{\"id\":\"" + threadId + "\",";
+    if (posts.empty()) { // known, but none of its posts is held here
+        made.result = SThreadJson::kNoPosts;
+        return made;
+    }
+    std::string& json = made.json;
+    json = "{\"id\":\"" + threadId + "\",";
     AppendText(json, "title", thread.GetTitle());
     json += ',';
     AppendText(json, "category", thread.GetCategory());
@@ -210,14 +183,43 @@ CWebInterface::Response CWebInterface::Thread(const QString& id) const {
         AppendPost(json, posts[i]);
     }
     json += "]}";
+    return made;
+}
+} // namespace
 
-    // The page asks again after every change it hears of; a few threads'
-    // answers are kept until their files change.
-    QByteArray bytes(json.data(), static_cast<qsizetype>(json.size()));
-    if (m_threadCache.size() >= kThreadCacheSize)
-        m_threadCache.erase(m_threadCache.begin());
-    m_threadCache.push_back(CThreadCache{threadId, stamp, bytes});
-    return Response("application/json", bytes);
+void CWebInterface::Thread(const QString& id, QHttpServerResponder&& responder) {
+    const SLater later = Later(std::move(responder));
+    if (!webjson::IsId(id))
+        return Answer(later, Error(Status::NotFound, QStringLiteral("no such thread")));
+    const std::string threadId = id.toStdString();
+    const std::string root = m_doc.GetThreadDir();
+    const auto stamp = ThreadStamp(root, threadId);
+    for (const CThreadCache& cached : m_threadCache)
+        if (cached.threadId == threadId && cached.stamp == stamp)
+            return Answer(later, Response("application/json", cached.json));
+
+    // A thread of 30,000 responses takes most of a second to read and write
+    // out: the worker does it.
+    OffThread([root, threadId] { return BuildThreadJson(root, threadId); },
+              [this, later, threadId, stamp](SThreadJson made) {
+                  if (made.result == SThreadJson::kNoThread)
+                      return Answer(later,
+                                    Error(Status::NotFound, QStringLiteral("no such thread")));
+                  if (made.result == SThreadJson::kNoPosts)
+                      return Answer(
+                          later, Error(Status::NotFound, QStringLiteral("データが存在しません。")));
+                  QByteArray bytes(made.json.data(), static_cast<qsizetype>(made.json.size()));
+                  made.json = std::string();
+                  // The page asks again after every change it hears of; a few
+                  // threads' answers are kept until their files change, a
+                  // large one is not kept.
+                  if (bytes.size() < kLargeAnswer) {
+                      if (m_threadCache.size() >= kThreadCacheSize)
+                          m_threadCache.erase(m_threadCache.begin());
+                      m_threadCache.push_back(CThreadCache{threadId, stamp, bytes});
+                  }
+                  Answer(later, Response("application/json", bytes));
+              });
 }
 
 CWebInterface::Response CWebInterface::EntryPoints() const {

@@ -152,9 +152,13 @@ CWebInterface::Response CWebInterface::FetchThread(const QString& id) {
     const std::string threadId = id.toStdString();
     if (!running) {
         m_doc.SetCurrentThreadId(threadId);
-        for (const CThreadRow& row : m_rows.Rows())
-            if (row.id == threadId)
+        CThreadRow row;
+        if (const CListedThread* listed = m_rows.Find(threadId)) {
+            if (listed->shown)
+                m_doc.SetCurrentThreadTitle(listed->shown->title);
+            else if (CThreadRows::StoredRow(m_doc.GetThreadDir(), threadId, row))
                 m_doc.SetCurrentThreadTitle(row.title);
+        }
         m_doc.GetThread(threadId, 0);
     }
     return Response(
@@ -175,10 +179,9 @@ CWebInterface::Response CWebInterface::DeleteThread(const QString& id,
         return Error(Status::NotFound, kUnknownCategory);
     // Only a thread the category lists or the store holds can go.
     const std::string threadId = id.toStdString();
-    const CThreadRows rows = RowsOf(category);
+    // Another category lists only threads whose record is held.
     CThreadRecord record;
-    const bool listed = std::any_of(rows.Rows().begin(), rows.Rows().end(),
-                                    [&](const CThreadRow& row) { return row.id == threadId; });
+    const bool listed = m_rowsFilled && m_rows.Category() == category && m_rows.Find(threadId);
     if (!listed && !record.Load(threadId, m_doc.GetThreadDir()))
         return Error(Status::NotFound, QStringLiteral("no such thread"));
     SelectCategoryBytes(category);

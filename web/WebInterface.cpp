@@ -21,6 +21,8 @@
 
 #include <algorithm>
 
+#include <malloc.h>
+
 namespace {
 
 using Method = QHttpServerRequest::Method;
@@ -55,9 +57,17 @@ std::string_view View(const QByteArray& bytes) {
 } // namespace
 
 CWebInterface::CWebInterface(CPelmarDoc& doc, Options options, QObject* parent)
-    : QObject(parent), m_doc(doc), m_options(std::move(options)), m_rows(doc.GetThreadDir()) {}
+    : QObject(parent), m_doc(doc), m_options(std::move(options)), m_rows(doc.GetThreadDir()),
+      m_worker(std::make_unique<CWebWorker>()) {
+    m_trimTimer.setSingleShot(true);
+    m_trimTimer.setInterval(2000);
+    // malloc_trim walks the heap: the worker does it, not the GUI thread.
+    connect(&m_trimTimer, &QTimer::timeout, this,
+            [this] { m_worker->Run([] { malloc_trim(0); }); });
+}
 
 CWebInterface::~CWebInterface() {
+    m_worker.reset();
     for (const QPointer<QTcpSocket>& stream : m_streams)
         if (stream)
             stream->abort();
@@ -192,12 +202,15 @@ void CWebInterface::AddRoutes() {
     Route("/api/categories", Method::Get, [this](const QHttpServerRequest& request) {
         return Guarded(request, true, [&] { return Categories(); });
     });
-    Route("/api/threads", Method::Get, [this](const QHttpServerRequest& request) {
-        return Guarded(request, true, [&] { return ThreadList(request); });
-    });
+    Route("/api/threads", Method::Get,
+          [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
+              ThreadList(request, std::move(responder));
+          });
     Route("/api/threads/<arg>", Method::Get,
-          [this](const QString& id, const QHttpServerRequest& request) {
-              return Guarded(request, true, [&] { return Thread(id); });
+          [this](const QString& id, const QHttpServerRequest& request,
+                 QHttpServerResponder&& responder) {
+              if (Admit(request, responder))
+                  Thread(id, std::move(responder));
           });
     Route("/api/entrypoints", Method::Get, [this](const QHttpServerRequest& request) {
         return Guarded(request, true, [&] { return EntryPoints(); });
@@ -329,6 +342,35 @@ CWebInterface::Response CWebInterface::Login(const QHttpServerRequest& request) 
     });
 }
 
+bool CWebInterface::Admit(const QHttpServerRequest& request, QHttpServerResponder& responder) {
+    Response refusal = Guarded(request, true, [] { return Response(Status::Ok); });
+    if (refusal.statusCode() == Status::Ok)
+        return true;
+    for (const auto& [name, value] : kSecurity)
+        refusal.setHeader(name, value);
+    refusal.write(std::move(responder));
+    return false;
+}
+
+CWebInterface::SLater CWebInterface::Later(QHttpServerResponder&& responder) {
+    QTcpSocket* socket = responder.socket();
+    return SLater{std::make_shared<QHttpServerResponder>(std::move(responder)), socket};
+}
+
+void CWebInterface::Answer(const SLater& later, Response response) {
+    if (!later.socket || later.socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    for (const auto& [name, value] : kSecurity)
+        response.setHeader(name, value);
+    if (response.data().size() >= kLargeAnswer)
+        TrimSoon();
+    response.write(std::move(*later.responder));
+}
+
+void CWebInterface::TrimSoon() {
+    m_trimTimer.start();
+}
+
 void CWebInterface::OpenEventStream(const QHttpServerRequest& request,
                                     QHttpServerResponder&& responder) {
     Response refusal = Guarded(request, true, [] { return Response(Status::Ok); });
@@ -380,19 +422,26 @@ void CWebInterface::OnMessage(std::string_view textUtf8) {
 // calls (posts, deletions, finished fetches), so the kept answers go.
 void CWebInterface::RefreshThreadList() {
     m_threadCache.clear();
-    m_rows.Refill(m_doc.GetCurrentCategory());
-    m_rowsFilled = true;
+    ++m_storeGeneration;
+    m_other.reset();
+    StartFill();
     SendEvent("threads");
 }
 
 void CWebInterface::UpdateThreadRow(const CThreadSummary& summary) {
     m_threadCache.clear();
-    if (!m_rowsFilled || m_rows.Category() != m_doc.GetCurrentCategory()) {
-        m_rows.Refill(m_doc.GetCurrentCategory());
-        m_rowsFilled = true;
+    // An announcement changes no file; a fetched thread does.
+    if (!summary.isNew) {
+        ++m_storeGeneration;
+        m_other.reset();
     }
-    m_rows.UpdateThreadRow(summary.threadId, summary.title, summary.resCount, summary.name,
-                           summary.time, summary.isNew);
+    if (!m_filling && (!m_rowsFilled || m_rows.Category() != m_doc.GetCurrentCategory()))
+        StartFill();
+    if (m_filling)
+        m_heldUpdates.push_back(summary);
+    else
+        m_rows.UpdateThreadRow(summary.threadId, summary.title, summary.resCount, summary.name,
+                               summary.time, summary.isNew);
     SendEvent("threads");
 }
 

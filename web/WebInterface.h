@@ -6,19 +6,28 @@
 // drafts and choices from the request instead of from dialogs. GUI thread.
 //
 // The endpoints are split over files: WebInterface.cpp (serving, checks,
-// events), WebApi.cpp (reading), WebCommands.cpp (posting and commands).
+// events), WebApi.cpp (reading), WebThreadList.cpp (the thread list's pages),
+// WebCommands.cpp (posting and commands).
+//
+// What walks the store or builds a large answer (a category's listing, a
+// page's rows, a thread) runs on the worker (CWebWorker); its answer is
+// written here on the GUI thread, so the overlay and the transfer port never
+// wait for a browser.
 #pragma once
 
 #include "app/PelmarView.h"
 #include "frontend/ThreadRows.h"
 #include "web/WebAccess.h"
 #include "web/WebListener.h"
+#include "web/WebWorker.h"
 
 #include <QHttpServer>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +48,12 @@ public:
 
     // At most this many pages listen for events at once.
     static constexpr int kMaxEventStreams = 16;
+    // Rows of the thread list in one answer: when none is asked, and at most.
+    static constexpr std::size_t kPageRows = 200;
+    static constexpr std::size_t kMaxPageRows = 1000;
+    // An answer this large is not kept, and the memory it took goes back to
+    // the system soon after it was sent.
+    static constexpr qsizetype kLargeAnswer = 1024 * 1024;
 
     CWebInterface(CPelmarDoc& doc, Options options, QObject* parent = nullptr);
     ~CWebInterface() override;
@@ -89,8 +104,7 @@ private:
     // Reading (WebApi.cpp).
     Response Status_() const;
     Response Categories() const;
-    Response ThreadList(const QHttpServerRequest& request);
-    Response Thread(const QString& id) const;
+    void Thread(const QString& id, QHttpServerResponder&& responder);
     Response EntryPoints() const;
     // Commands (WebCommands.cpp).
     Response SelectCategory(const QHttpServerRequest& request);
@@ -118,9 +132,31 @@ private:
     // The same for a command: only a category of "category.dat" may be
     // chosen, posted into or deleted from. False when name is none of them.
     bool KnownCategory(const QString& name, std::string& bytes) const;
-    // The rows of a category: the live list for the current one, else a
-    // list filled from the store.
-    CThreadRows RowsOf(const std::string& category) const;
+
+    // Answers made on the worker (see the file comment).
+    struct SLater {
+        std::shared_ptr<QHttpServerResponder> responder;
+        QPointer<QTcpSocket> socket; // gone when the client left meanwhile
+    };
+    // Writes the refusal and returns false when the request fails the checks.
+    bool Admit(const QHttpServerRequest& request, QHttpServerResponder& responder);
+    static SLater Later(QHttpServerResponder&& responder);
+    void Answer(const SLater& later, Response response);
+    // Runs work on the worker, then done with its result on the GUI thread.
+    template <typename Work, typename Done> void OffThread(Work work, Done done);
+    // Gives freed memory back to the system a moment after a large answer.
+    void TrimSoon();
+
+    // The thread list (WebThreadList.cpp).
+    struct SPage {
+        std::string category;
+        std::size_t offset = 0;
+        std::size_t limit = kPageRows;
+    };
+    void ThreadList(const QHttpServerRequest& request, QHttpServerResponder&& responder);
+    void ServePage(const SPage& page, const SLater& later);
+    // Lists the current category on the worker; the rows wait for it.
+    void StartFill();
     void SelectCategoryBytes(const std::string& category);
 
     CPelmarDoc& m_doc;
@@ -131,9 +167,18 @@ private:
     QHttpServer m_server;
     CWebListener* m_listener = nullptr;
     quint16 m_port = 0;
-    // The current category's rows, as the desktop's list holds them.
+    // The current category's rows, as the desktop's list holds them. While a
+    // fill runs on the worker, the rows' changes and the pages asked wait.
     CThreadRows m_rows;
     bool m_rowsFilled = false;
+    bool m_filling = false;
+    int m_fillGeneration = 0; // a fill superseded by a later one is dropped
+    std::vector<CThreadSummary> m_heldUpdates;
+    std::vector<std::function<void()>> m_waitingForFill;
+    // The last other category listed, until the store changes.
+    std::unique_ptr<CThreadRows> m_other;
+    int m_storeGeneration = 0;
+    QTimer m_trimTimer;
     int m_progress = 0;
     QString m_lastMessage;
     // While a request runs, what the node tells the user is its caller's.
@@ -150,4 +195,16 @@ private:
     };
     static constexpr std::size_t kThreadCacheSize = 8;
     mutable std::vector<CThreadCache> m_threadCache;
+    // Made last and stopped first (in the destructor): no job outlives what
+    // its answer is written to.
+    std::unique_ptr<CWebWorker> m_worker;
 };
+
+template <typename Work, typename Done> void CWebInterface::OffThread(Work work, Done done) {
+    m_worker->Run([this, work = std::move(work), done = std::move(done)]() mutable {
+        auto result = std::make_shared<decltype(work())>(work());
+        // Delivered on the GUI thread; dropped with this object.
+        QMetaObject::invokeMethod(
+            this, [done, result]() mutable { done(std::move(*result)); }, Qt::QueuedConnection);
+    });
+}

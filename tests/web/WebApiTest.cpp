@@ -40,7 +40,8 @@ TEST_F(WebApiTest, ThreadListHasTheDesktopsRowsOrderAndMarks) {
     const WebReply reply =
         client->Get("/api/threads?category=%E3%83%8B%E3%83%A5%E3%83%BC%E3%82%B9");
     ASSERT_EQ(reply.status, 200);
-    const QJsonArray rows = reply.Array();
+    EXPECT_EQ(reply.Object()["total"].toInt(), 3);
+    const QJsonArray rows = reply.Object()["rows"].toArray();
     ASSERT_EQ(rows.size(), 3);
     EXPECT_EQ(rows[0].toObject()["id"].toString().toStdString(), newer);
     EXPECT_EQ(rows[0].toObject()["title"].toString(), Utf8("スレ"));
@@ -52,8 +53,39 @@ TEST_F(WebApiTest, ThreadListHasTheDesktopsRowsOrderAndMarks) {
     EXPECT_EQ(rows[1].toObject()["created"].toString(), "");
     EXPECT_EQ(rows[2].toObject()["id"].toString().toStdString(), older);
     // Another category is listed from the store without changing the selection.
-    EXPECT_EQ(client->Get("/api/threads?category=other").Array().size(), 1);
+    EXPECT_EQ(client->Get("/api/threads?category=other").Object()["rows"].toArray().size(), 1);
     EXPECT_EQ(doc->GetCurrentCategory(), kNews);
+}
+
+TEST_F(WebApiTest, ThreadListComesInPagesWithTheTotal) {
+    for (std::uint32_t time = 1; time <= 7; ++time)
+        StoreThread("t" + std::to_string(time), 1000 + time);
+    StoreThread("elsewhere", 3000, "other");
+    const auto titles = [&](const std::string& query) {
+        const QJsonObject page = client->Get("/api/threads" + query).Object();
+        std::string text = std::to_string(page["total"].toInt()) + ":";
+        for (const QJsonValue row : page["rows"].toArray())
+            text += row.toObject()["title"].toString().toStdString();
+        return text;
+    };
+    const struct {
+        std::string query, titles;
+    } cases[] = {
+        {"", "7:t7t6t5t4t3t2t1"},                   // the current category, default page
+        {"?offset=2&limit=3", "7:t5t4t3"},          // a page from the middle
+        {"?offset=5&limit=10", "7:t2t1"},           // the last page is short
+        {"?offset=9", "7:"},                        // past the end
+        {"?category=other&limit=1", "1:elsewhere"}, // another category
+        {"?category=other&offset=1", "1:"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(titles(c.query), c.titles) << c.query;
+    for (const char* bad : {"?limit=0", "?limit=x", "?offset=-1"})
+        EXPECT_EQ(client->Get(std::string("/api/threads") + bad).status, 400) << bad;
+    // A thread stored and announced meanwhile takes its place in the pages.
+    CThreadSummary announced{kNews, NextId(), "a", 1, "peer", 1004, true};
+    doc->UpdateThreadListItem(announced);
+    EXPECT_EQ(titles("?offset=2&limit=3"), "8:t5t4a");
 }
 
 TEST_F(WebApiTest, ThreadComesInPageOrderAsTheRecordsHoldIt) {
@@ -158,7 +190,7 @@ TEST_F(WebApiTest, DeleteEntryPointsAndEventsFollowTheDesktopsCommands) {
     EXPECT_NE(stream.find("text/event-stream"), std::string::npos);
 
     ASSERT_EQ(client->Call("DELETE", "/api/threads/" + id).status, 200);
-    EXPECT_TRUE(client->Get("/api/threads").Array().isEmpty());
+    EXPECT_EQ(client->Get("/api/threads").Object()["total"].toInt(), 0);
     EXPECT_EQ(client->Get("/api/threads/" + id).status, 404);
     EXPECT_TRUE(WaitUntil([&] {
         stream += events.readAll().toStdString();

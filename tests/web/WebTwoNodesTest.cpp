@@ -51,7 +51,9 @@ TEST(WebTwoNodesTest, ThreadPostedThroughTheApiIsListedAndFetchedOnAnotherNode) 
     ASSERT_EQ(apiB.Post("/api/refresh", {{"category", QString::fromUtf8("ニュース")}}).status, 200);
     ASSERT_TRUE(WaitUntil([&] {
         const QJsonArray rows =
-            apiB.Get("/api/threads?category=%E3%83%8B%E3%83%A5%E3%83%BC%E3%82%B9").Array();
+            apiB.Get("/api/threads?category=%E3%83%8B%E3%83%A5%E3%83%BC%E3%82%B9")
+                .Object()["rows"]
+                .toArray();
         return !rows.isEmpty() && rows[0].toObject()["id"].toString() == id;
     }));
 

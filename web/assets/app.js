@@ -3,7 +3,7 @@
 // never markup), and the page runs no inline script.
 'use strict';
 
-const state = { category: null, threadId: null, rows: [], shownThread: null, categories: [],
+const state = { category: null, threadId: null, rows: [], total: 0, shownThread: null, categories: [],
   favourites: false, news: { threads: {}, categories: {} }, showFiltered: false, reader: true };
 
 // ---- Access token -----------------------------------------------------------
@@ -238,18 +238,63 @@ async function loadNews() {
   catch (e) { state.reader = false; }
 }
 
+// A category's list comes in pages: the first with every reload, the next
+// ones as the list is scrolled to its end. The favourites come whole.
+const PAGE_ROWS = 200;
+
 async function loadRows() {
   if (state.category === null && !state.favourites) return;
-  const rows = state.favourites
+  state.rows = [];
+  state.total = 0;
+  state.listGeneration = (state.listGeneration || 0) + 1;
+  const generation = state.listGeneration;
+  const favourites = state.favourites
     ? (await api('GET', '/api/reader/favourites')).map((f) => ({
         id: f.id, title: f.title, held: f.held, resCount: f.held, name: '', updated: '',
         created: '', mark: f.held > 0 ? 'held' : 'new' }))
-    : await api('GET', '/api/threads?category=' + encodeURIComponent(state.category));
+    : null;
   await loadNews();
+  if (generation !== state.listGeneration) return;
   markCategory();
-  state.rows = rows;
+  document.getElementById('thread-rows').replaceChildren();
+  if (favourites) {
+    state.rows = favourites;
+    state.total = favourites.length;
+    appendRows(favourites);
+    return;
+  }
+  await loadMoreRows();
+}
+
+async function loadMoreRows() {
+  const generation = state.listGeneration;
+  if (state.category === null || state.favourites || state.loadingGeneration === generation) return;
+  if (state.rows.length > 0 && state.rows.length >= state.total) return;
+  state.loadingGeneration = generation;
+  try {
+    const page = await api('GET', '/api/threads?category=' + encodeURIComponent(state.category) +
+                           '&offset=' + state.rows.length + '&limit=' + PAGE_ROWS);
+    // A reload started meanwhile has its own first page.
+    if (generation !== state.listGeneration) return;
+    state.total = page.total;
+    state.rows = state.rows.concat(page.rows);
+    appendRows(page.rows);
+    if (page.rows.length === 0) state.total = state.rows.length;
+  } finally {
+    if (state.loadingGeneration === generation) state.loadingGeneration = null;
+  }
+  if (generation === state.listGeneration) fillListPane();
+}
+
+// Asks for the next page while the rows do not yet fill the pane.
+function fillListPane() {
+  const pane = document.getElementById('thread-list-pane');
+  if (pane.scrollHeight <= pane.clientHeight + 40 && state.rows.length < state.total)
+    loadMoreRows().catch(() => {});
+}
+
+function appendRows(rows) {
   const body = document.getElementById('thread-rows');
-  body.replaceChildren();
   for (const row of rows) {
     const tr = document.createElement('tr');
     tr.dataset.id = row.id;
@@ -736,6 +781,11 @@ function start() {
     if (event.key === 'Enter') search(event.target.value);
   });
   document.getElementById('filter-box').addEventListener('input', applyFilterBox);
+  const listPane = document.getElementById('thread-list-pane');
+  listPane.addEventListener('scroll', () => {
+    if (listPane.scrollTop + listPane.clientHeight >= listPane.scrollHeight - 200)
+      loadMoreRows().catch(() => {});
+  });
   for (const tab of document.querySelectorAll('#tabs button'))
     tab.addEventListener('click', () => showPane(tab.dataset.pane));
   showPane('list');
