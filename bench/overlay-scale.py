@@ -1,0 +1,188 @@
+#!/usr/bin/env python3
+"""Overlay scale benchmark: what an overlay of N pelmard nodes costs each node.
+
+Starts N nodes (with --log) on 127.0.5.1 ... 127.0.5.N as bench/flood.py does,
+lets the overlay settle, counts the node-to-node TCP connections (ss), joins a
+probe to every node (from 127.0.6.1) and injects updates at the first node.
+Reports, from the sockets and the nodes' own event logs:
+  connections   node-to-node connections; peers per node (median, max)
+  pings         "relay ping message" lines to other nodes, whole run
+  reach         nodes whose log received each update (and who missed it)
+  copies        copies of an update each node was sent by its neighbours
+                (relay lines naming it), mean; duplicates = copies beyond the first
+  relay         probe-measured time from injection to each node's relay (slowest)
+Run it inside a network namespace of its own on a shared machine:
+  unshare -n bash -c 'ip link set lo up; bench/overlay-scale.py build 64 5'
+Every node it starts is stopped at the end; every wait is bounded.
+
+Usage: bench/overlay-scale.py [BUILD_DIR|PELMARD] [NODES] [UPDATES] [SETTLE_S]
+"""
+import collections
+import os
+import re
+import select
+import shutil
+import socket
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import flood  # noqa: E402
+
+PROBE_FROM = "127.0.6.1"
+RELAY = re.compile(r"relay (ping|update) message (\S+) (\d+) MSGID=(\w+)")
+RECEIVE_UPDATE = re.compile(r"receive update message \S+ \d+ MSGID=(\w+)")
+
+
+def node_connections(count):
+    """Per node, the node-to-node connections ss sees (each counted at both ends)."""
+    out = subprocess.run(["ss", "-Htn", "state", "established"], capture_output=True,
+                         text=True, timeout=30).stdout
+    nodes = {flood.address(i) for i in range(1, count + 1)}
+    peers = collections.Counter()
+    pairs = 0
+    for line in out.splitlines():
+        fields = line.split()
+        if len(fields) < 4:
+            continue
+        local = fields[-2].rsplit(":", 1)[0]
+        remote = fields[-1].rsplit(":", 1)[0]
+        if local in nodes and remote in nodes:
+            peers[local] += 1
+            pairs += 1
+    return [peers[flood.address(i)] for i in range(1, count + 1)], pairs // 2
+
+
+class BoundProbe(flood.Probe):
+    """A probe that connects from PROBE_FROM, so its connections are told apart."""
+
+    def __init__(self, node):
+        self.node = node
+        self.sock = socket.create_connection((flood.address(node), flood.PORT), timeout=5,
+                                             source_address=(PROBE_FROM, 0))
+        self.buffer = flood.handshake(self.sock, flood.address(node))
+        self.sock.setblocking(False)
+
+
+def read_logs(work, count):
+    """Per node, the lines of its event log."""
+    logs = {}
+    for i in range(1, count + 1):
+        try:
+            with open(os.path.join(work, "n%d" % i, "pelmar.log"), encoding="latin-1") as log:
+                logs[i] = log.read().splitlines()
+        except OSError:
+            logs[i] = []
+    return logs
+
+
+def run(pelmard, count, updates, settle):
+    work = tempfile.mkdtemp(prefix="pelmar-scale-")
+    processes, probes = [], []
+    try:
+        processes = flood.start_nodes(pelmard, work, count, True)
+        time.sleep(settle)
+        peers, pairs = node_connections(count)
+        for i in range(1, count + 1):
+            for _ in range(50):
+                try:
+                    probes.append(BoundProbe(i))
+                    break
+                except OSError:
+                    time.sleep(0.1)
+        injector = socket.create_connection((flood.address(1), flood.PORT), timeout=5,
+                                            source_address=(PROBE_FROM, 0))
+        flood.handshake(injector, flood.address(1))
+        by_socket = {probe.sock: probe for probe in probes}
+        ids, slowest = [], []
+        for _ in range(updates):
+            message_id = os.urandom(16)
+            ids.append(message_id.hex())
+            arrived = {}
+            sent = time.monotonic()
+            injector.sendall(flood.update_message(message_id, os.urandom(16)))
+            deadline = sent + 3
+            while len(arrived) < count and time.monotonic() < deadline:
+                ready, _, _ = select.select(list(by_socket), [], [], 0.05)
+                now = time.monotonic()
+                for sock in ready:
+                    probe = by_socket[sock]
+                    for message in probe.messages():
+                        if message[:16] == message_id and probe.node not in arrived:
+                            arrived[probe.node] = (now - sent) * 1000
+            injector.setblocking(False)
+            try:
+                while injector.recv(65536):
+                    pass
+            except (BlockingIOError, OSError):
+                pass
+            injector.setblocking(True)
+            slowest.append(max(arrived.values()) if arrived else 0.0)
+            time.sleep(0.5)
+        injector.close()
+    finally:
+        for probe in probes:
+            probe.sock.close()
+        flood.stop_nodes(processes)
+    logs = read_logs(work, count)
+    shutil.rmtree(work, ignore_errors=True)
+    return peers, pairs, logs, ids, slowest
+
+
+def summarize(count, peers, pairs, logs, ids, slowest):
+    nodes = {flood.address(i): i for i in range(1, count + 1)}
+    pings = 0
+    sent_to = {message_id: collections.Counter() for message_id in ids}
+    received = {message_id: set() for message_id in ids}
+    for i, lines in logs.items():
+        for line in lines:
+            relay = RELAY.search(line)
+            if relay:
+                kind, to, _, message_id = relay.groups()
+                if to not in nodes:
+                    continue
+                if kind == "ping":
+                    pings += 1
+                elif message_id in sent_to:
+                    sent_to[message_id][nodes[to]] += 1
+                continue
+            receive = RECEIVE_UPDATE.search(line)
+            if receive and receive.group(1) in received:
+                received[receive.group(1)].add(i)
+    print("nodes %d: node-to-node connections %d; peers per node median %g, max %d, min %d"
+          % (count, pairs, statistics.median(peers), max(peers), min(peers)))
+    print("nodes %d: pings relayed to nodes %d (%.0f per node)" % (count, pings, pings / count))
+    for n, message_id in enumerate(ids):
+        # The first node gets the update from the injector, not from a node.
+        reached = received[message_id]
+        missed = sorted(set(range(1, count + 1)) - reached)
+        copies = sent_to[message_id]
+        total = sum(copies.values())
+        mean = total / count
+        duplicates = (total - (len(reached) - 1)) / total * 100 if total else 0.0
+        print("update %d: reached %d/%d%s; copies per node mean %.1f, max %d; "
+              "duplicates %.0f %%; slowest relay %.1f ms"
+              % (n + 1, len(reached), count,
+                 (" (missed: %s)" % ",".join(map(str, missed))) if missed else "",
+                 mean, max(copies.values()) if copies else 0, duplicates, slowest[n]))
+    print("nodes %d: slowest relay, median over updates %.1f ms"
+          % (count, statistics.median(slowest)))
+
+
+def main():
+    target = sys.argv[1] if len(sys.argv) > 1 else "build"
+    count = int(sys.argv[2]) if len(sys.argv) > 2 else 64
+    updates = int(sys.argv[3]) if len(sys.argv) > 3 else 5
+    settle = float(sys.argv[4]) if len(sys.argv) > 4 else 5
+    pelmard = target if os.path.isfile(target) else os.path.join(target, "daemon", "pelmard")
+    flood.random.seed(1)
+    print("load before: " + os.getloadavg().__repr__())
+    summarize(count, *run(os.path.abspath(pelmard), count, updates, settle))
+    print("load after: " + os.getloadavg().__repr__())
+
+
+if __name__ == "__main__":
+    main()
