@@ -28,7 +28,8 @@ constexpr SOption kOptions[] = {
      "connect after start-up: host, host:port or a reflector URL (repeatable)",
      [](CCommandLine& line, const std::string& value) { line.connect.push_back(value); }},
     {"--web", "ADDR:PORT",
-     "serve the web interface there (pelmard: 127.0.0.1:6341 or its loopback --address)",
+     "serve the web interface there, or \"off\": not at all (pelmard: 127.0.0.1:6341 or its "
+     "loopback --address)",
      [](CCommandLine& line, const std::string& value) { line.web = value; }},
     {"--web-host", "NAME", "a further host name the web interface answers to (repeatable)",
      [](CCommandLine& line, const std::string& value) { line.webHosts.push_back(value); }},
@@ -57,7 +58,7 @@ CCommandLine CCommandLine::Parse(const std::vector<std::string>& arguments) {
     if (!line.address.empty() && inet_pton(AF_INET, line.address.c_str(), &parsed) != 1)
         line.error = "--address takes an IPv4 address: " + line.address;
     const auto colon = line.web.rfind(':');
-    if (!line.web.empty() &&
+    if (!line.web.empty() && !line.WebOff() &&
         (colon == std::string::npos ||
          inet_pton(AF_INET, line.web.substr(0, colon).c_str(), &parsed) != 1 ||
          line.web.find_first_not_of("0123456789", colon + 1) != std::string::npos ||

@@ -3,6 +3,7 @@
 
 #include "app/PelmarDoc.h"
 #include "app/UiFanOut.h"
+#include "web/NoTlsBackendScope.h"
 
 #include <QHostAddress>
 
@@ -12,7 +13,7 @@
 CWebInterface::Options WebOptionsFor(const CCommandLine& line) {
     CWebInterface::Options options;
     options.hosts = line.webHosts;
-    if (!line.web.empty()) {
+    if (!line.web.empty() && !line.WebOff()) {
         const auto colon = line.web.rfind(':');
         options.address = line.web.substr(0, colon);
         options.port = static_cast<quint16>(std::stoul(line.web.substr(colon + 1)));
@@ -28,10 +29,14 @@ CWebInterface::Options WebOptionsFor(const CCommandLine& line) {
 CWebFrontEnd::CWebFrontEnd(CPelmarDoc& doc, CUiFanOut& fanOut, const CCommandLine& line,
                            bool onByDefault, CReader* reader)
     : m_fanOut(fanOut) {
-    if (line.web.empty() && !onByDefault)
+    if (line.WebOff() || (line.web.empty() && !onByDefault))
         return;
     const CWebInterface::Options options = WebOptionsFor(line);
-    auto web = std::make_unique<CWebInterface>(doc, options);
+    std::unique_ptr<CWebInterface> web;
+    {
+        const CNoTlsBackendScope plainHttpOnly;
+        web = std::make_unique<CWebInterface>(doc, options);
+    }
     web->SetReader(reader);
     std::string error;
     if (!web->Start(error)) {

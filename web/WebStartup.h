@@ -20,7 +20,7 @@ CWebInterface::Options WebOptionsFor(const CCommandLine& line);
 // The web interface as one of the document's views for as long as it lives.
 class CWebFrontEnd {
 public:
-    // Serves when --web asks for it or onByDefault. Says on standard error
+    // Serves when --web asks for it or onByDefault, never with --web off. Says on standard error
     // when the port cannot be bound (the node runs on without it) and warns
     // when the address is not a loopback one; prints the page's address and
     // where its token is kept (never the token) to standard output.
