@@ -15,8 +15,8 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 # Compiler results are cached by paths relative to the checkout, so another
 # clone of the tree (CI's) reuses what an earlier build compiled.
-CCACHE_BASEDIR=$root CCACHE_NOHASHDIR=1
-export CCACHE_BASEDIR CCACHE_NOHASHDIR
+CCACHE_BASEDIR=$root CCACHE_NOHASHDIR=1 CCACHE_SLOPPINESS=pch_defines,time_macros
+export CCACHE_BASEDIR CCACHE_NOHASHDIR CCACHE_SLOPPINESS
 seeds_only=no
 if [ "${1:-}" = "--seeds" ]; then
     seeds_only=yes
