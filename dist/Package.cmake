@@ -7,9 +7,9 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME pelmar)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "${PELMAR_PACKAGE_MAINTAINER}")
+# Installed into a staging directory as its /usr; the unit goes beside, to
+# /lib/systemd/system (dist/CMakeLists.txt).
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-# The unit lies outside the prefix: installed into a staging root.
-set(CPACK_SET_DESTDIR ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "node of a serverless peer-to-peer bulletin board")
 set(CPACK_PACKAGE_DESCRIPTION "pelmar is a node of a peer-to-peer bulletin board without a
