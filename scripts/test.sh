@@ -6,8 +6,10 @@
 #     program and its GUI tests (and the benchmarks), to keep CI within time;
 #  3. a short run of every fuzz target (build-fuzz/, clang + libFuzzer);
 #  4. a 60-second soak of 32 nodes with churn (scripts/soak.sh).
-# Each step prints its time. PELMAR_FUZZ_SECONDS and PELMAR_SOAK_SECONDS change
-# the length of steps 3 and 4 (0 skips the step).
+# The suite includes the Debian package's test (built, checked, installed and
+# removed when run as root). Each step prints the time so far, elapsed and of
+# the processor. PELMAR_FUZZ_SECONDS and PELMAR_SOAK_SECONDS change the length
+# of steps 3 and 4 (0 skips the step).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Compiler results are cached by paths relative to the checkout, so another
@@ -17,7 +19,15 @@ export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1 CCACHE_SLOPPINESS=pch_defines,ti
 fuzz_seconds=${PELMAR_FUZZ_SECONDS:-3}
 soak_seconds=${PELMAR_SOAK_SECONDS:-60}
 started=$SECONDS
-step() { echo "== $1 ($((SECONDS - started)) s so far)"; }
+# The processor time of the finished steps tells their cost on a machine that
+# others share, where the elapsed time tells mostly how busy it was.
+ticks=$(getconf CLK_TCK)
+cpu() {
+    local stat
+    read -r -a stat </proc/$$/stat # the finished children's user and system time
+    echo $(((stat[15] + stat[16]) / ticks))
+}
+step() { echo "== $1 ($((SECONDS - started)) s so far, $(cpu) s of processor time)"; }
 
 ./scripts/install-deps.sh
 
