@@ -4,7 +4,9 @@
 # -DPELMAR_PCH=OFF builds without them, so every file must include what it
 # uses: a build without them finds a missing include.
 # ccache caches both the headers and the files compiled with them when its
-# sloppiness allows (scripts/build.sh sets it).
+# sloppiness allows (scripts/build.sh sets it). The plain-code test programs
+# go without: gcc 12 loses track of which inlined code came from a system
+# header when it was precompiled, and warns about <string> there.
 option(PELMAR_PCH "Precompile the Qt, GoogleTest and standard headers" ON)
 
 function(pelmar_precompile target)
