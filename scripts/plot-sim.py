@@ -1,9 +1,9 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Turns the overlay simulator's CSV files into the PNG plots the README shows.
 
 Usage: scripts/plot-sim.py CSV_DIR [OUT_DIR]
 CSV_DIR holds what `pelmar-sim --out CSV_DIR` wrote (join-degrees.csv,
-query.csv, update.csv, rate.csv, churn.csv; any may be missing). The plots
+spread.csv, rate.csv, churn.csv; any may be missing). The plots
 go to OUT_DIR (default docs/) as sim-*.png.
 """
 import csv
@@ -49,8 +49,7 @@ def plot_degrees(data, out):
     save(figure, out, "sim-connections.png")
 
 
-def plot_spread(queries, updates, out):
-    data = queries + updates
+def plot_spread(data, out):
     if not data:
         return
     figure, (reach, cost) = plt.subplots(1, 2, figsize=(9, 3.8))
@@ -61,9 +60,9 @@ def plot_spread(queries, updates, out):
         xs = [p[0] for p in points]
         line = reach.semilogx(xs, [p[1] for p in points], "o-", label=variant)[0]
         reach.semilogx(xs, [p[2] for p in points], "v:", color=line.get_color())
-        cost.semilogx(xs, [p[3] for p in points], "o-", label=variant + ": messages sent",
+        cost.loglog(xs, [p[3] for p in points], "o-", label=variant + ": messages sent",
                       color=line.get_color())
-        cost.semilogx(xs, [p[4] for p in points], "s--", color=line.get_color(),
+        cost.loglog(xs, [p[4] for p in points], "s--", color=line.get_color(),
                       label=variant + ": repeats received")
     reach.set_xlabel("nodes")
     reach.set_ylabel("nodes reached, % (mean -, worst :)")
@@ -123,7 +122,7 @@ def main():
         os.path.dirname(os.path.abspath(__file__)), "..", "docs")
     os.makedirs(out, exist_ok=True)
     plot_degrees(rows(directory, "join-degrees"), out)
-    plot_spread(rows(directory, "query"), rows(directory, "update"), out)
+    plot_spread(rows(directory, "spread"), out)
     plot_rate(rows(directory, "rate"), out)
     plot_churn(rows(directory, "churn"), out)
 

@@ -429,7 +429,7 @@ CResultTable RunSpread(const CScenarioSettings& settings) {
             if (std::uniform_real_distribution<>(0, 1)(net.Random()) < settings.cacheShare)
                 net.Node(id)->SetCacheServent(true);
         const std::string variant =
-            "update, " + Text(settings.cacheShare * 100, 0) + " % cache servents";
+            "update with " + Text(settings.cacheShare * 100, 0) + "% cache servents";
         table.Add(SpreadRow(n, network, variant.c_str(), updates(settings.cacheUpdates),
                             settings.cacheUpdates));
         Progress("cache updates done", n);

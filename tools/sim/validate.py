@@ -71,6 +71,18 @@ def connections(work, count):
     return edges
 
 
+def start_seconds(work, count):
+    """The second each node started in: a node seeds its draws with it, so
+    nodes started in the same second draw alike (the log's first line)."""
+    seconds = {}
+    for i in range(1, count + 1):
+        path = os.path.join(work, "n%d" % i, "pelmar.log")
+        with open(path, "rb") as log:
+            stamp = log.readline().decode("latin-1")[:19]
+        seconds[i] = int(time.mktime(time.strptime(stamp, "%Y/%m/%d %H:%M:%S")))
+    return seconds
+
+
 def spread(work, count, ids):
     """Per update id: the nodes that took it as new, and the copies each node
     was sent (relay lines naming it, plus the injector's copy to node 1)."""
@@ -134,8 +146,13 @@ def run_sim(sim, edges, count, updates, work):
     with open(topology, "w") as out:
         for i, j in edges:
             out.write("%d %d\n" % (i - 1, j - 1))
+    seeds = os.path.join(work, "seeds.txt")
+    with open(seeds, "w") as out:
+        for i, second in start_seconds(work, count).items():
+            out.write("%d %d\n" % (i - 1, second))
     csv = os.path.join(work, "sim.csv")
     subprocess.run([sim, "--scenario", "replay", "--nodes", str(count), "--topology", topology,
+                    "--node-seeds", seeds,
                     "--updates", str(updates), "--seed", "1", "--csv", csv] + SIM_DELAYS,
                    check=True, stdout=subprocess.DEVNULL, timeout=300)
     with open(csv) as rows:
