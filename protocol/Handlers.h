@@ -36,4 +36,12 @@ int CollectQueryHits(const std::string& root, const CQueryMessage& query, CQuery
 // route it one step back along the query's path.
 void HandleQueryHit(COverlay& overlay, CConnection& from, CQueryHitMessage& hit,
                     const CRouteEntry& route);
-void HandleUpdate(COverlay& overlay, CConnection& from, CUpdateMessage& update);
+// An update not seen before: show it in the list, flood it on; the node
+// decides what else it means. Returns the TTL its relayed copies carry, 0
+// when none went.
+std::uint8_t HandleUpdate(COverlay& overlay, CConnection& from, CUpdateMessage& update);
+// A repeat of an update that came with more TTL left than the copy relayed
+// here: flooded on once more (nothing else), so that a node whose first copy
+// came the long way does not stop the update short of its other neighbours.
+// Returns the TTL of the copies sent, 0 when none went.
+std::uint8_t RelayUpdateAgain(COverlay& overlay, CConnection& from, CUpdateMessage& update);

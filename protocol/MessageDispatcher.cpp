@@ -36,13 +36,22 @@ void DispatchMessage(COverlay& overlay, CConnection& from, const std::uint8_t* m
         break;
     }
     case CMessageHeader::kTypeUpdate: {
-        if (seen)
+        // A repeat goes no further unless it can carry the update further
+        // than the copy relayed here did; that is done once per update.
+        if (seen && (route.originatedHere || route.relayedAgain ||
+                     header->GetTtl() <= route.relayedTtl + 1))
             return;
         auto update = CUpdateMessage::Decode(message, size);
         if (!update)
             return;
-        HandleUpdate(overlay, from, *update);
-        break;
+        if (seen) {
+            overlay.History().NoteRelayed(key, RelayUpdateAgain(overlay, from, *update), true);
+            return;
+        }
+        const std::uint8_t relayed = HandleUpdate(overlay, from, *update);
+        overlay.History().Record(key, from.Serial(), false);
+        overlay.History().NoteRelayed(key, relayed, false);
+        return;
     }
     case CMessageHeader::kTypePong: {
         if (!seen) {

@@ -16,6 +16,13 @@ void CMessageHistory::Record(const std::string& key, std::uint64_t originSerial,
     m_slot = (m_slot + 1) % kKeys;
 }
 
+void CMessageHistory::NoteRelayed(const std::string& key, std::uint8_t ttl, bool again) {
+    if (CRouteEntry* known = m_map.Find(key)) {
+        known->relayedTtl = ttl;
+        known->relayedAgain = known->relayedAgain || again;
+    }
+}
+
 bool CMessageHistory::Lookup(const std::string& key, CRouteEntry& entry) const {
     const CRouteEntry* found = m_map.Find(key);
     if (found)

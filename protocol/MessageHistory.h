@@ -15,6 +15,10 @@ struct CRouteEntry {
     // reused, so a new connection is never taken for a gone one.
     std::uint64_t originSerial = 0;
     bool originatedHere = false;
+    // Updates: the TTL of the copies this node relayed (0: none), and whether
+    // a repeat was relayed once more.
+    std::uint8_t relayedTtl = 0;
+    bool relayedAgain = false;
 };
 
 class CMessageHistory {
@@ -26,6 +30,8 @@ public:
     // overwrites. The last recording of a key wins.
     void Record(const std::string& key, std::uint64_t originSerial, bool originatedHere);
     bool Lookup(const std::string& key, CRouteEntry& entry) const;
+    // Notes how a known update was relayed; the ring is left as it is.
+    void NoteRelayed(const std::string& key, std::uint8_t ttl, bool again);
 
 private:
     int m_slot = 0;

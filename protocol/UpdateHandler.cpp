@@ -13,7 +13,24 @@
 #include <string>
 #include <vector>
 
-void HandleUpdate(COverlay& overlay, CConnection& from, CUpdateMessage& update) {
+namespace {
+void LogRelays(IServentHost& host, const std::vector<CConnection*>& sentTo,
+               const CUpdateMessage& update) {
+    for (const CConnection* connection : sentTo)
+        host.WriteLog(UpdateLogText(EWireEvent::Relay, connection->GetPeerAddress(),
+                                    connection->GetPeerPort(), update));
+}
+} // namespace
+
+std::uint8_t RelayUpdateAgain(COverlay& overlay, CConnection& from, CUpdateMessage& update) {
+    IServentHost& host = overlay.Host();
+    if (!ApplyUpdateRelayRule(update.Header(), [&host] { return host.Random(); }))
+        return 0;
+    LogRelays(host, overlay.Flood(update.Encode(), &from), update);
+    return update.Header().GetTtl();
+}
+
+std::uint8_t HandleUpdate(COverlay& overlay, CConnection& from, CUpdateMessage& update) {
     IServentHost& host = overlay.Host();
     const std::string received =
         UpdateLogText(EWireEvent::Receive, from.GetPeerAddress(), from.GetPeerPort(), update);
@@ -29,7 +46,7 @@ void HandleUpdate(COverlay& overlay, CConnection& from, CUpdateMessage& update) 
     if (!ApplyUpdateRelayRule(update.Header(), [&host] { return host.Random(); })) {
         host.WriteLog(received);
         host.ThreadHeard(summary);
-        return;
+        return 0;
     }
 
     // Every neighbour gets the update before any line is logged or the list
@@ -40,8 +57,7 @@ void HandleUpdate(COverlay& overlay, CConnection& from, CUpdateMessage& update) 
     // a well-formed message whatever padding this one carried.
     const std::vector<CConnection*> sentTo = overlay.Flood(update.Encode(), &from);
     host.WriteLog(received);
-    for (const CConnection* connection : sentTo)
-        host.WriteLog(UpdateLogText(EWireEvent::Relay, connection->GetPeerAddress(),
-                                    connection->GetPeerPort(), update));
+    LogRelays(host, sentTo, update);
     host.ThreadAnnounced(summary);
+    return update.Header().GetTtl();
 }

@@ -46,6 +46,10 @@ public:
             5000);
     }
     std::uint16_t LocalPort() const { return m_socket.localPort(); }
+    void Write(const std::string& bytes) {
+        m_socket.write(bytes.data(), static_cast<qint64>(bytes.size()));
+        m_socket.flush();
+    }
 
     void Pump() { m_bytes += m_socket.readAll().toStdString(); }
 
@@ -308,4 +312,39 @@ TEST_F(UpdateHandlerTest, CacheServentIgnoresUpdateWithoutThreadId) {
     // It is still passed on: only this node's own reaction is withheld.
     std::vector<std::string> got;
     EXPECT_TRUE(WaitUntil([&] { return !(got = peers[1].TakeMessages()).empty(); }, 5000));
+}
+
+TEST_F(UpdateHandlerTest, RepeatWithMoreTtlThanTheRelayedCopyIsRelayedOnce) {
+    StartNode(16479, "Disable", 3);
+    ScriptDraws({});
+    const CUpdateMessage lastTtl = MakeUpdate(1, 3, "news");
+    const CUpdateMessage relayed = MakeUpdate(3, 2, "news");
+    const struct {
+        const CUpdateMessage& update;
+        int from;
+        std::uint8_t ttl;
+        int sentTtl; // of the copies to the two other peers; 0: none
+    } copies[] = {
+        {lastTtl, 0, 1, 0}, // the first copy goes no further
+        {lastTtl, 1, 3, 2}, // a repeat that can: relayed
+        {lastTtl, 2, 4, 0}, // but only once
+        {relayed, 0, 3, 2}, // the first copy, relayed
+        {relayed, 1, 3, 0}, // a repeat no better than it: dropped
+        {relayed, 2, 4, 3}, // a repeat that goes further: relayed
+    };
+    for (const auto& c : copies) {
+        CUpdateMessage copy = c.update;
+        copy.Header().SetTtl(c.ttl);
+        peers[c.from].Write(copy.Encode());
+        RunEventsFor(300);
+        for (int i = 0; i < 3; ++i) {
+            const std::vector<std::string> got = peers[i].TakeMessages();
+            const bool expected = c.sentTtl != 0 && i != c.from;
+            ASSERT_EQ(got.size(), expected ? 1u : 0u) << c.from << " " << int(c.ttl) << " " << i;
+            if (expected)
+                EXPECT_EQ(DecodeUpdate(got[0]).Header().GetTtl(), c.sentTtl);
+        }
+    }
+    // The list heard of each update once.
+    EXPECT_EQ(node->ui.rows.size(), 2u);
 }
