@@ -15,6 +15,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
 #include <utility>
 
 namespace {
@@ -108,45 +109,82 @@ bool ReadInfo(const std::string& root, std::string_view threadId, int& held,
 CSearchIndex::CSearchIndex(CReaderDb& db, std::string storeRoot)
     : m_db(db), m_root(std::move(storeRoot)) {}
 
+std::map<std::string, std::int64_t> CSearchIndex::IndexedPosts(std::string_view threadId) {
+    std::map<std::string, std::int64_t> rows;
+    CSqlStatement find(m_db.Handle(), "SELECT res, id FROM posts WHERE thread = ?1");
+    find.Bind(1, threadId);
+    int rc;
+    while ((rc = find.Step()) == SQLITE_ROW)
+        rows.emplace(find.Text(0), find.Int(1));
+    m_db.Check(rc);
+    return rows;
+}
+
 void CSearchIndex::IndexThread(std::string_view threadId) {
     CThreadRecord thread;
     if (!thread.Load(threadId, m_root)) {
         RemoveThread(threadId);
         return;
     }
+    // A stored response never changes under its id, so one indexed before
+    // is left as it is: a refresh that brought a few responses folds and
+    // writes only those.
+    std::map<std::string, std::int64_t> indexed;
+    {
+        auto lock = m_db.Lock();
+        indexed = IndexedPosts(threadId);
+    }
     // Converting and folding happen before the lock is taken: the GUI thread
     // may be waiting for it.
     std::vector<CIndexedPost> posts;
-    for (const CPagePost& post : CPageBuilder(m_root, nullptr).LoadPosts(threadId)) {
-        CIndexedPost indexed{post.id,
-                             post.time,
-                             cp932text::ToUtf8(post.title),
-                             cp932text::ToUtf8(post.name),
-                             cp932text::ToUtf8(post.body),
-                             {}};
-        indexed.folded = textfold::Fold(Joined(indexed.title, indexed.name, indexed.body));
-        posts.push_back(std::move(indexed));
+    std::set<std::string> held;
+    for (CPagePost& post : CPageBuilder(m_root, nullptr).LoadPosts(threadId)) {
+        held.insert(post.id);
+        if (indexed.count(post.id))
+            continue;
+        CIndexedPost added{std::move(post.id),
+                           post.time,
+                           cp932text::ToUtf8(post.title),
+                           cp932text::ToUtf8(post.name),
+                           cp932text::ToUtf8(post.body),
+                           {}};
+        added.folded = textfold::Fold(Joined(added.title, added.name, added.body));
+        posts.push_back(std::move(added));
     }
     auto lock = m_db.Lock();
     sqlite3* db = m_db.Handle();
     if (m_db.Check(ExecSql(db, "BEGIN IMMEDIATE")))
         return;
-    int rc = SQLITE_OK;
+    int rc = SQLITE_DONE;
     {
-        CSqlStatement dropFts(db, "DELETE FROM posts_fts WHERE rowid IN"
-                                  " (SELECT id FROM posts WHERE thread = ?1)");
-        CSqlStatement dropPosts(db, "DELETE FROM posts WHERE thread = ?1");
+        // Read again inside the transaction: what was indexed meanwhile is
+        // not added twice.
+        indexed = IndexedPosts(threadId);
+        CSqlStatement dropFts(db, "DELETE FROM posts_fts WHERE rowid = ?1");
+        CSqlStatement dropPost(db, "DELETE FROM posts WHERE id = ?1");
         CSqlStatement addPost(db, "INSERT INTO posts(thread, res, time, title, name, body)"
                                   " VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
         CSqlStatement addFts(db, "INSERT INTO posts_fts(rowid, folded) VALUES(?1, ?2)");
         CSqlStatement putThread(db, "INSERT OR REPLACE INTO threads(thread, category, title,"
                                     " held, updated) VALUES(?1, ?2, ?3, ?4, ?5)");
-        rc = dropFts.Bind(1, threadId).Step();
-        if (rc == SQLITE_DONE)
-            rc = dropPosts.Bind(1, threadId).Step();
+        // Responses the store no longer holds leave the index.
+        for (const auto& [postId, row] : indexed) {
+            if (held.count(postId))
+                continue;
+            dropFts.Reset();
+            rc = dropFts.Bind(1, row).Step();
+            if (rc != SQLITE_DONE)
+                break;
+            dropPost.Reset();
+            rc = dropPost.Bind(1, row).Step();
+            if (rc != SQLITE_DONE)
+                break;
+        }
         for (const CIndexedPost& post : posts) {
             if (rc != SQLITE_DONE)
                 break;
+            if (indexed.count(post.postId))
+                continue;
             addPost.Reset();
             rc = addPost.Bind(1, threadId)
                      .Bind(2, post.postId)

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,8 +35,9 @@ public:
 
     CSearchIndex(CReaderDb& db, std::string storeRoot);
 
-    // Reads the thread from the store and replaces what the index holds of it;
-    // a thread the store no longer holds leaves the index.
+    // Brings what the index holds of the thread up to the store: responses
+    // not indexed yet are added, those the store lost are dropped; a thread
+    // the store no longer holds leaves the index.
     void IndexThread(std::string_view threadId);
     void RemoveThread(std::string_view threadId);
     // Indexes every thread whose held count or update time differs from the
@@ -49,6 +51,9 @@ public:
     static bool MakeSnippet(std::string_view text, std::string_view foldedQuery, CSearchHit& hit);
 
 private:
+    // Response id to posts row of what the index holds of a thread; under
+    // the database's lock.
+    std::map<std::string, std::int64_t> IndexedPosts(std::string_view threadId);
     CReaderDb& m_db;
     std::string m_root;
 };

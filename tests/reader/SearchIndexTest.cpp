@@ -66,6 +66,16 @@ TEST_F(SearchIndexTest, CatchUpFollowsNewResponsesAndDeletedThreads) {
     EXPECT_TRUE(Found("second").empty());
 }
 
+TEST_F(SearchIndexTest, ReindexingAddsOnlyNewResponsesAndNeverTwice) {
+    const std::string t = store.Thread(1, "one", "same word");
+    const std::string r1 = store.Response(t, 1, "same word again", 2000);
+    index.IndexThread(t);
+    index.IndexThread(t); // nothing new
+    const std::string r2 = store.Response(t, 2, "same word later", 3000);
+    index.IndexThread(t);
+    EXPECT_EQ(Found("same word"), (std::vector<std::string>{r2, r1, t}));
+}
+
 TEST_F(SearchIndexTest, WorkerReindexesAPostedThreadAndCatchesUpFirst) {
     const std::string t = store.Thread(1, "one", "first");
     std::vector<std::string> done;
