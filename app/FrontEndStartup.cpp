@@ -7,11 +7,13 @@
 
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
 int g_signalPipe[2] = {-1, -1};
+bool g_terminating = false;
 
 // Only async-signal-safe work here: the event loop reads the pipe.
 void OnSignal(int) {
@@ -33,8 +35,7 @@ CCommandLine ParseArguments(int argc, char** argv) {
 } // namespace
 
 std::optional<int> AnswerInformationOptions(int argc, char** argv) {
-    // Arguments that do not parse here (Qt's own, say) are left to
-    // ReadCommandLine, after the application object has taken its share.
+    // Arguments that do not parse are left to ReadCommandLine.
     const CCommandLine line = ParseArguments(argc, argv);
     if (!line.error.empty() || (!line.help && !line.version))
         return std::nullopt;
@@ -79,14 +80,27 @@ bool RaiseDescriptorLimit() {
 }
 
 bool QuitOnTerminationSignals() {
-    if (g_signalPipe[0] < 0 && ::pipe(g_signalPipe) != 0)
+    if (g_signalPipe[0] < 0 && ::pipe2(g_signalPipe, O_NONBLOCK | O_CLOEXEC) != 0)
         return false;
     std::signal(SIGTERM, OnSignal);
     std::signal(SIGINT, OnSignal);
     std::signal(SIGPIPE, SIG_IGN);
     auto* notifier =
         new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, QCoreApplication::instance(),
-                     &QCoreApplication::quit);
+    QObject::connect(notifier, &QSocketNotifier::activated, QCoreApplication::instance(), [] {
+        // An unread byte would keep the notifier firing: the loop would spin.
+        char bytes[64];
+        while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        g_terminating = true;
+        // exit(), not quit(): quit() asks the windows to close, which a modal
+        // dialog refuses. exit() ends every running loop, the dialogs' nested
+        // ones too, and any loop started afterwards returns at once.
+        QCoreApplication::exit(0);
+    });
     return true;
+}
+
+bool TerminationRequested() {
+    return g_terminating;
 }

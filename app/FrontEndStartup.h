@@ -14,7 +14,9 @@
 // without a display).
 std::optional<int> AnswerInformationOptions(int argc, char** argv);
 
-// The command line's options, or nothing after the usage went to standard error.
+// The command line's options, or nothing after the usage went to standard
+// error. Needs no application object: it runs before one is made, so that an
+// option error is told without a display.
 std::optional<CCommandLine> ReadCommandLine(int argc, char** argv);
 
 // The settings file defaults to the executable's path with the extension "ini";
@@ -27,6 +29,9 @@ CPelmarDoc::Options MakeDocumentOptions(const CCommandLine& line);
 // the limit could not be read or set.
 bool RaiseDescriptorLimit();
 
-// Makes SIGTERM and SIGINT quit the running QCoreApplication (and ignores
-// SIGPIPE). False when the signal pipe could not be made.
+// Makes SIGTERM and SIGINT end every running event loop, a modal dialog's
+// too (and ignores SIGPIPE). False when the signal pipe could not be made.
 bool QuitOnTerminationSignals();
+// A termination signal has been handled: a front end that has not entered its
+// main loop yet must not enter it (the loop would forget the request).
+bool TerminationRequested();

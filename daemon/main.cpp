@@ -48,10 +48,11 @@ int main(int argc, char** argv) {
     // costs fewer system calls.
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
         qputenv("QT_NO_GLIB", "1");
-    QCoreApplication app(argc, argv);
     const auto line = ReadCommandLine(argc, argv);
     if (!line)
         return 2;
+    int qtArgc = 1;
+    QCoreApplication app(qtArgc, argv);
     if (!QuitOnTerminationSignals())
         return 1;
     RaiseDescriptorLimit();

@@ -15,17 +15,20 @@
 #include <QTimer>
 
 int main(int argc, char** argv) {
-    // --help and --version answer before anything needs a display.
+    // --help, --version and option errors answer before anything needs a
+    // display. Qt's own options are not taken (QT_QPA_PLATFORM and the like
+    // still are).
     if (const auto status = AnswerInformationOptions(argc, argv))
         return *status;
-    QApplication app(argc, argv);
+    const auto line = ReadCommandLine(argc, argv);
+    if (!line)
+        return 2;
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("pelmar"));
     QApplication::setWindowIcon(MakeApplicationIcon());
     InstallQtJapanese(app);
 
-    const auto line = ReadCommandLine(argc, argv);
-    if (!line)
-        return 2;
     // A terminal's Ctrl+C ends the node as closing the window does, so the
     // shutdown is logged.
     if (!QuitOnTerminationSignals())
@@ -56,7 +59,8 @@ int main(int argc, char** argv) {
             frame.AttachDocument(&doc);
             // The page, when asked for, is a further view of the same node.
             CWebFrontEnd web(doc, fanOut, *line, false, &reader);
-            if (frame.InitialUpdateFrame()) {
+            // A signal during a start-up dialog has already ended its loop.
+            if (frame.InitialUpdateFrame() && !TerminationRequested()) {
                 for (const std::string& entry : line->connect)
                     QTimer::singleShot(0, &doc, [&doc, entry] { doc.ConnectToEntry(entry); });
                 app.exec();
