@@ -7,12 +7,12 @@
 #include "base/TextEscaping.h"
 
 #include "base/BinaryId.h"
+#include "frontend/PageFile.h"
 #include "store/ResRecord.h"
 #include "store/ThreadRecord.h"
 
 #include <algorithm>
 #include <ctime>
-#include <fstream>
 #include <utility>
 #include <vector>
 
@@ -138,16 +138,25 @@ std::string CPageBuilder::BuildPage(std::string_view threadId, const IPageFilter
 }
 
 CPageBuilder::Outcome CPageBuilder::RenderThread(std::string_view threadId, const std::string& path,
-                                                 const IPageFilter* filter) const {
+                                                 const IPageFilter* filter, std::string* page,
+                                                 std::uint64_t ticket) const {
     if (threadId.empty())
         return Outcome::NoThread;
-    const std::string page = BuildPage(threadId, filter);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out)
-        return Outcome::NotWritten;
-    out.write(page.data(), static_cast<std::streamsize>(page.size()));
-    out.close();
-    return out ? Outcome::Written : Outcome::NotWritten;
+    if (ticket == 0)
+        ticket = CPageFile::NextTicket();
+    std::string built = BuildPage(threadId, filter);
+    const CPageFile::Outcome written = CPageFile::Write(path, built, ticket);
+    if (page)
+        *page = std::move(built);
+    switch (written) {
+    case CPageFile::Outcome::Written:
+        return Outcome::Written;
+    case CPageFile::Outcome::Superseded:
+        return Outcome::Superseded;
+    case CPageFile::Outcome::NotWritten:
+        break;
+    }
+    return Outcome::NotWritten;
 }
 
 std::string CPageBuilder::FormatTime(std::uint32_t time) {

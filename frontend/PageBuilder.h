@@ -26,9 +26,10 @@ struct CPagePost {
 class CPageBuilder {
 public:
     enum class Outcome {
-        NoThread,  // no current thread: nothing written, the view stays where it is
-        Written,   // the file holds the page
-        NotWritten // the file could not be opened; the view navigates all the same
+        NoThread,   // no current thread: nothing written, the view stays where it is
+        Written,    // the file holds the page
+        NotWritten, // the file could not be written; the view shows the page all the same
+        Superseded  // a page asked for later is in the file already (CPageFile)
     };
 
     static constexpr std::string_view kFileName = "current.html";
@@ -48,9 +49,14 @@ public:
     // responses ascending by posting time (equal times in listing order).
     // Empty when the record cannot be loaded or none of its posts is held.
     std::vector<CPagePost> LoadPosts(std::string_view threadId) const;
-    // Builds the page and replaces the file at path with it.
+    // Builds the page (with the reader's filter, when given) and replaces
+    // the file at path with it, whole, through CPageFile. ticket orders it
+    // against pages asked for on other threads (0: a new ticket now). page,
+    // when given, receives the bytes built: what the caller shows, whatever
+    // the file holds by then.
     Outcome RenderThread(std::string_view threadId, const std::string& path,
-                         const IPageFilter* filter = nullptr) const;
+                         const IPageFilter* filter = nullptr, std::string* page = nullptr,
+                         std::uint64_t ticket = 0) const;
 
     // Local time as "%y/%m/%d %H:%M:%S"; empty when it cannot be converted.
     // Reads the time zone from the C library (TZ).

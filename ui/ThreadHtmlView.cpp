@@ -5,6 +5,7 @@
 #include "app/PelmarDoc.h"
 #include "base/BinaryId.h"
 #include "frontend/PageBuilder.h"
+#include "frontend/PageFile.h"
 #include "reader/NgPageFilter.h"
 #include "reader/Reader.h"
 #include "store/ThreadRecord.h"
@@ -17,7 +18,6 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QDesktopServices>
-#include <QFile>
 #include <QScrollBar>
 #include <QTextDocument>
 #include <QThread>
@@ -27,11 +27,6 @@
 #include <vector>
 
 namespace {
-
-QByteArray ReadPageFile(const std::string& path) {
-    QFile file(QString::fromStdString(path));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The rules that apply to one thread's page, or none.
 struct SPageRules {
@@ -52,11 +47,12 @@ struct SPageRules {
     }
     // A page with no rules is built without a filter: its bytes stay as they were.
     CPageBuilder::Outcome Render(const CPageBuilder& builder, const std::string& threadId,
-                                 const std::string& path) const {
+                                 const std::string& path, std::string& page,
+                                 std::uint64_t ticket) const {
         if (!filter)
-            return builder.RenderThread(threadId, path);
+            return builder.RenderThread(threadId, path, nullptr, &page, ticket);
         const CNgPageFilter pageFilter(*filter, threadId, category);
-        return builder.RenderThread(threadId, path, &pageFilter);
+        return builder.RenderThread(threadId, path, &pageFilter, &page, ticket);
     }
 };
 
@@ -91,18 +87,24 @@ void CThreadHtmlView::RenderThread() {
         m_renderPending = true;
         return;
     }
+    // Every tab writes the same file; the ticket keeps a page asked for
+    // earlier in another tab from replacing this one once it is written.
+    const std::uint64_t ticket = CPageFile::NextTicket();
     const std::string path = pagepath::CurrentPagePath(m_doc.GetApplicationDir());
     if (CBinaryId::IsWellFormedText(threadId) &&
         storefs::ListFiles(storepaths::ThreadDir(m_doc.GetThreadDir(), threadId),
                            storepaths::kResSuffix)
                 .size() >= kBackgroundResponses) {
-        RenderInBackground(threadId, path);
+        RenderInBackground(threadId, path, ticket);
         return;
     }
-    // A file that could not be written is still shown: whatever it holds.
+    // The view shows the page it built, not the file read back: another
+    // tab's page may be in the file by then. A file that could not be
+    // written does not keep the page from showing.
+    std::string page;
     SPageRules(m_reader, m_doc.GetThreadDir(), threadId)
-        .Render(CPageBuilder(m_doc.GetThreadDir(), &m_doc), threadId, path);
-    ShowPageFile(path);
+        .Render(CPageBuilder(m_doc.GetThreadDir(), &m_doc), threadId, path, page, ticket);
+    ShowPage(page, path);
     // A thread only announced so far has no page (the file is empty, as it
     // always was); the view says how to get it instead of showing nothing.
     CThreadRecord thread;
@@ -129,7 +131,8 @@ bool CThreadHtmlView::ScrollToEntry(const std::string& resId) {
     return true;
 }
 
-void CThreadHtmlView::RenderInBackground(const std::string& threadId, const std::string& path) {
+void CThreadHtmlView::RenderInBackground(const std::string& threadId, const std::string& path,
+                                         std::uint64_t ticket) {
     m_building = true;
     auto page = std::make_shared<SBackgroundPage>();
     const std::string root = m_doc.GetThreadDir();
@@ -137,22 +140,23 @@ void CThreadHtmlView::RenderInBackground(const std::string& threadId, const std:
     const qreal width = document()->pageSize().width();
     QThread* gui = thread();
     auto rules = std::make_shared<SPageRules>(m_reader, root, threadId);
-    // The page is built, written, read back, parsed and laid out off the GUI
-    // thread; the document is then handed over whole.
-    QThread* builder = QThread::create([page, root, threadId, path, font, width, gui, rules] {
-        rules->Render(CPageBuilder(root, page.get()), threadId, path);
-        const QByteArray bytes = ReadPageFile(path);
-        auto* document = new QTextDocument;
-        document->setDefaultFont(font);
-        document->setBaseUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
-        document->setHtml(cp932::ToQString(std::string_view(bytes.constData(), bytes.size())));
-        // Laid out here at the view's width, so that the view has no more
-        // layout of its own to do unless its width changes.
-        document->setPageSize(QSizeF(width, -1));
-        document->documentLayout()->documentSize();
-        document->moveToThread(gui);
-        page->document = document;
-    });
+    // The page is built, written, parsed and laid out off the GUI thread;
+    // the document is then handed over whole.
+    QThread* builder =
+        QThread::create([page, root, threadId, path, ticket, font, width, gui, rules] {
+            std::string bytes;
+            rules->Render(CPageBuilder(root, page.get()), threadId, path, bytes, ticket);
+            auto* document = new QTextDocument;
+            document->setDefaultFont(font);
+            document->setBaseUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+            document->setHtml(cp932::ToQString(bytes));
+            // Laid out here at the view's width, so that the view has no more
+            // layout of its own to do unless its width changes.
+            document->setPageSize(QSizeF(width, -1));
+            document->documentLayout()->documentSize();
+            document->moveToThread(gui);
+            page->document = document;
+        });
     connect(builder, &QThread::finished, builder, &QObject::deleteLater);
     connect(builder, &QThread::finished, this, [this, page] {
         m_building = false;
@@ -172,12 +176,11 @@ void CThreadHtmlView::RenderInBackground(const std::string& threadId, const std:
     builder->start();
 }
 
-void CThreadHtmlView::ShowPageFile(const std::string& path) {
-    const QByteArray bytes = ReadPageFile(path);
+void CThreadHtmlView::ShowPage(const std::string& page, const std::string& path) {
     // The page declares shift_jis; the conversion happens here, once, so the
     // declared charset has nothing left to do.
     document()->setBaseUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
-    setHtml(cp932::ToQString(std::string_view(bytes.constData(), bytes.size())));
+    setHtml(cp932::ToQString(page));
 }
 
 void CThreadHtmlView::OnAnchorClicked(const QUrl& link) {

@@ -1,10 +1,12 @@
-// CThreadHtmlView: one tab's page, showing the current thread as rendered
-// into "current.html". GUI thread; the page of a thread with thousands of
-// responses is built and parsed on a thread of its own meanwhile.
+// CThreadHtmlView: one tab's page, showing the thread that was current when
+// it was rendered, and writing it to "current.html" as well. GUI thread; the
+// page of a thread with thousands of responses is built and parsed on a
+// thread of its own meanwhile.
 #pragma once
 
 #include <QTextBrowser>
 
+#include <cstdint>
 #include <string>
 
 class CPelmarDoc;
@@ -35,8 +37,9 @@ public:
     bool IsBuilding() const { return m_building; }
 
 private:
-    void ShowPageFile(const std::string& path);
-    void RenderInBackground(const std::string& threadId, const std::string& path);
+    void ShowPage(const std::string& page, const std::string& path);
+    void RenderInBackground(const std::string& threadId, const std::string& path,
+                            std::uint64_t ticket);
     void OnAnchorClicked(const QUrl& link);
 
     CPelmarDoc& m_doc;

@@ -54,3 +54,28 @@ TEST(ThreadHtmlViewTest, LargeThreadIsShownWholeOnceBuiltAndALaterRenderFollows)
     const std::string page = TempDir::ReadFile(node.dir / "current.html");
     EXPECT_NE(page.find("<title>small</title>"), std::string::npos);
 }
+
+TEST(ThreadHtmlViewTest, TwoTabsShowTheirOwnThreadAndTheFileKeepsTheOneAskedForLast) {
+    InProcessNode node("127.0.0.1", 0);
+    CThreadHtmlView first(*node.doc);
+    CThreadHtmlView second(*node.doc);
+    const std::string large = StoreThread(node.ThreadDir(), "large",
+                                          static_cast<int>(CThreadHtmlView::kBackgroundResponses));
+    const std::string small = StoreThread(node.ThreadDir(), "small", 1);
+
+    // The first tab's page is built on a thread of its own; the second tab's
+    // small page is written while it is built.
+    node.doc->SetCurrentThreadId(large);
+    first.RenderThread();
+    ASSERT_TRUE(first.IsBuilding());
+    node.doc->SetCurrentThreadId(small);
+    second.RenderThread();
+    ASSERT_TRUE(WaitUntil([&] { return !first.IsBuilding(); }, 60000));
+
+    EXPECT_TRUE(first.toPlainText().contains("r1999"));
+    EXPECT_FALSE(second.toPlainText().contains("r1999"));
+    EXPECT_TRUE(second.toPlainText().contains("small"));
+    const std::string page = TempDir::ReadFile(node.dir / "current.html");
+    EXPECT_NE(page.find("<title>small</title>"), std::string::npos);
+    EXPECT_EQ(page.substr(page.size() - 7), "</html>");
+}
