@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 std::string CEventLog::FormatLine(std::time_t when, std::string_view text) {
@@ -37,5 +38,22 @@ void CEventLog::Write(std::time_t when, std::string_view text) const {
             break;
         done += static_cast<std::size_t>(n);
     }
+    struct stat status {};
+    const bool full = m_maxBytes > 0 && ::fstat(fd, &status) == 0 &&
+                      static_cast<std::uint64_t>(status.st_size) >= m_maxBytes;
     ::close(fd);
+    if (full)
+        Rotate();
+}
+
+void CEventLog::Rotate() const {
+    // Oldest first, so that no name is overwritten before it has moved on.
+    if (m_keep == 0) {
+        ::unlink(m_path.c_str());
+        return;
+    }
+    for (unsigned i = m_keep - 1; i >= 1; --i)
+        std::rename((m_path + "." + std::to_string(i)).c_str(),
+                    (m_path + "." + std::to_string(i + 1)).c_str());
+    std::rename(m_path.c_str(), (m_path + ".1").c_str());
 }

@@ -16,6 +16,7 @@
 #include "store/ThreadIndex.h"
 #include "transfer/FetchWorker.h"
 
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
 
@@ -30,6 +31,10 @@ CPelmarDoc::CPelmarDoc(IPelmarUi& ui, Options options, QObject* parent)
     const CIniFile settings(options.iniPath);
     m_listenPort = static_cast<std::uint16_t>(settings.GetInt("Network", "Port", 6340) % 65536);
     m_cacheMode = settings.GetString("Servent", "CacheMode", "Disable");
+    m_logMaxBytes = std::uint64_t{1024} *
+                    settings.GetInt("Log", "MaxKilobytes", CEventLog::kDefaultMaxBytes / 1024);
+    m_logKeep = static_cast<unsigned>(
+        std::min<unsigned long>(settings.GetInt("Log", "Keep", CEventLog::kDefaultKeep), 99));
     m_clock = [] { return static_cast<std::uint32_t>(std::time(nullptr)); };
     m_generator.seed(static_cast<std::uint32_t>(std::time(nullptr)));
     m_random = [this] { return static_cast<unsigned>(m_generator()); };
@@ -99,7 +104,7 @@ bool CPelmarDoc::StartListening() {
 void CPelmarDoc::WriteLog(std::string_view text) {
     if (!m_logging)
         return;
-    CEventLog(DataPath("pelmar.log")).Write(std::time(nullptr), text);
+    CEventLog(DataPath("pelmar.log"), m_logMaxBytes, m_logKeep).Write(std::time(nullptr), text);
 }
 
 void CPelmarDoc::ReportStoreFailure(std::string_view textUtf8) {

@@ -83,7 +83,8 @@ public:
     const std::string& GetReflectorUrl() const { return m_reflectorUrl; }
     IPelmarUi& Ui() { return m_ui; }
 
-    // Event log (pelmar.log in the working directory), gated by the switch.
+    // Event log (pelmar.log in the working directory), gated by the switch,
+    // rotated at the size the settings give.
     void WriteLog(std::string_view text) override;
     void SetLogging(bool on) { m_logging = on; }
     bool IsLogging() const { return m_logging; }
@@ -213,6 +214,8 @@ private:
     std::unique_ptr<CThreadSourceTable> m_sources;
     std::mutex m_sourceLock;
     bool m_logging = false;
+    std::uint64_t m_logMaxBytes = 0; // [Log] MaxKilobytes; 0: no rotation
+    unsigned m_logKeep = 0;          // [Log] Keep
     std::atomic<bool> m_fetchInProgress{false};
     std::string m_cacheMode = "Disable";
     std::string m_bindAddress;

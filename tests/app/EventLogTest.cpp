@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <vector>
 
 TEST(EventLogTest, LineIsLocalTimeBlankTextNewline) {
     ::setenv("TZ", "Asia/Tokyo", 1);
@@ -24,4 +26,33 @@ TEST(EventLogTest, LinesAreAppendedInOrder) {
     EXPECT_NE(text.find("one\n"), std::string::npos);
     EXPECT_LT(text.find("one\n"), text.find("two\n"));
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2);
+}
+
+TEST(EventLogTest, RotatesAtTheSizeKeepingTheNewestLinesInOrder) {
+    const struct {
+        unsigned keep;
+        std::vector<std::string> files; // suffixes after "pelmar.log", oldest first
+        const char* absent;
+        int firstKept; // the oldest line still there
+    } cases[] = {
+        {3, {".3", ".2", ".1", ""}, ".4", 128},
+        {1, {".1", ""}, ".2", 136},
+        {0, {""}, ".1", 140},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const std::string path = dir / "pelmar.log";
+        const CEventLog log(path, 100, c.keep);
+        // Lines of 29 bytes: a file is rotated after its fourth line.
+        for (int i = 100; i < 142; ++i)
+            log.Write(1000000000, "line " + std::to_string(i));
+        EXPECT_FALSE(std::filesystem::exists(path + c.absent)) << c.keep;
+        std::string all;
+        for (const std::string& suffix : c.files)
+            all += TempDir::ReadFile(path + suffix);
+        std::string expected;
+        for (int i = c.firstKept; i < 142; ++i)
+            expected += CEventLog::FormatLine(1000000000, "line " + std::to_string(i));
+        EXPECT_EQ(all, expected) << "keep " << c.keep;
+    }
 }
