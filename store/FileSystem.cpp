@@ -63,7 +63,15 @@ void RemoveIfOrphanedTemporary(int dirFd, std::string_view name) {
     ::unlinkat(dirFd, std::string(name).c_str(), 0);
 }
 
+std::atomic<bool> g_diskFull{false};
+
 bool WriteFully(int fd, std::size_t offset, std::string_view data) {
+    // Every write of file data comes here, so that a full disk can be made
+    // to happen in one place.
+    if (g_diskFull.load(std::memory_order_relaxed) && !data.empty()) {
+        errno = ENOSPC;
+        return false;
+    }
     std::size_t done = 0;
     while (done < data.size()) {
         const ssize_t n =
@@ -200,6 +208,10 @@ void SetSyncObserver(void (*observer)(const std::string& path)) {
     g_syncObserver = observer;
 }
 
+void SetDiskFullForTests(bool full) {
+    g_diskFull = full;
+}
+
 namespace {
 
 std::string TemporaryName(const std::string& path) {
@@ -286,6 +298,10 @@ bool CreateEmptyFile(const std::string& path) {
 
 bool RemoveFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
+}
+
+bool RemoveDirectory(const std::string& path) {
+    return ::rmdir(path.c_str()) == 0;
 }
 
 bool RenameOver(const std::string& from, const std::string& to) {

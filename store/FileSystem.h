@@ -39,9 +39,14 @@ std::string ParentDirectory(const std::string& path);
 // Tests watch what is flushed: observer(path) after every successful flush,
 // on the calling thread (nullptr: none).
 void SetSyncObserver(void (*observer)(const std::string& path));
+// Tests stand in for a full disk: while set, every write of file data fails
+// as the disk would (ENOSPC), on every thread.
+void SetDiskFullForTests(bool full);
 // Creates an empty file, truncating one that exists.
 bool CreateEmptyFile(const std::string& path);
 bool RemoveFile(const std::string& path);
+// Removes an empty directory.
+bool RemoveDirectory(const std::string& path);
 // Replaces to with from in one step: readers of to see the old file or the
 // new one. from is gone afterwards.
 bool RenameOver(const std::string& from, const std::string& to);

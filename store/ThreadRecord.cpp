@@ -125,6 +125,15 @@ bool CThreadRecord::Create(const std::string& root, IStoreReporter* reporter) {
         ok = false;
     }
     const std::string bucket = storefs::ParentDirectory(storepaths::ThreadDir(root, id));
+    if (!ok) {
+        // A post refused (a full disk) leaves nothing: no file of it is
+        // served, and the index never names a thread without its files.
+        storefs::RemoveFile(storepaths::ThreadFile(root, id));
+        storefs::RemoveFile(storepaths::InfoFile(root, id));
+        storefs::RemoveDirectory(storepaths::ThreadDir(root, id));
+        CUpdatedTimeCache::Instance().Forget(root, id);
+        return false;
+    }
     storefs::SyncDirectory(bucket);
     storefs::SyncDirectory(storefs::ParentDirectory(bucket));
     CThreadIndex index(m_category, root);

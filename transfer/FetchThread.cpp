@@ -14,6 +14,7 @@
 #include "transfer/FetchClient.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <unordered_map>
 #include <unordered_set>
@@ -43,7 +44,11 @@ bool IsThreadFileOf(std::string_view bytes, const CBinaryId& threadId) {
     return probe.DecodeThread(bytes);
 }
 
-class CHolderFetch {
+// The fetch of one thread from its holders. It is the store's reporter for
+// what it writes: the first write the store refuses (a full disk) is told and
+// ends the fetch, since every further file would be refused too and each
+// message waits for the user.
+class CHolderFetch : public IStoreReporter {
 public:
     CHolderFetch(const CBinaryId& threadId, IFetchHost& host)
         : m_threadId(threadId), m_host(host), m_root(host.StoreRoot()) {}
@@ -52,6 +57,13 @@ public:
     // the holder's responses and those missing here. False when the holder
     // could not be reached or had nothing to list.
     bool FetchFrom(const CSourceEntry& holder, int position, int range);
+
+    void ReportStoreFailure(std::string_view textUtf8) override {
+        if (!m_storeFailed.exchange(true))
+            m_host.ReportStoreFailure(textUtf8);
+    }
+    // Ends the fetch: shutting down, or the store refused a write.
+    bool Stopping() const { return m_storeFailed || m_host.Stopping(); }
 
     bool ThreadFetched() const { return m_threadFetched; }
     bool ResponsesStored() const { return m_resStored; }
@@ -74,6 +86,7 @@ private:
     CBinaryId m_threadId;
     IFetchHost& m_host;
     std::string m_root;
+    std::atomic<bool> m_storeFailed{false};
     bool m_threadFetched = false;
     bool m_resStored = false;
     std::unordered_map<std::string, std::uint32_t> m_storedTimes;
@@ -82,7 +95,7 @@ private:
 bool CHolderFetch::Open(CBlockingSocket& socket, const CSourceEntry& holder) {
     if (!socket.Create(m_host.BindAddress()))
         m_host.ShowMessage(strings::kSocketCreateFailed);
-    if (m_host.Stopping() || !socket.Connect(holder.address.GetText(), holder.port)) {
+    if (Stopping() || !socket.Connect(holder.address.GetText(), holder.port)) {
         socket.Close();
         return false;
     }
@@ -96,7 +109,7 @@ bool CHolderFetch::FetchThreadFile(CFetchClient& client) {
     CThreadRecord thread;
     thread.SetThreadId(m_threadId);
     // Without the thread's directory no response could be stored either.
-    if (!thread.StoreFetched(m_root, bytes, &m_host))
+    if (!thread.StoreFetched(m_root, bytes, this))
         return false;
     m_threadFetched = true;
     return true;
@@ -106,7 +119,7 @@ bool CHolderFetch::FetchFrom(const CSourceEntry& holder, int position, int range
     CBlockingSocket socket;
     if (!Open(socket, holder))
         return false;
-    CFetchClient client(socket, [this] { return m_host.Stopping(); });
+    CFetchClient client(socket, [this] { return Stopping(); });
 
     CThreadRecord thread;
     std::vector<CBinaryId> local;
@@ -134,12 +147,12 @@ bool CHolderFetch::FetchFrom(const CSourceEntry& holder, int position, int range
         const std::size_t end = std::min(missing.size(), begin + CFetchClient::kMaxIdsPerPost);
         if (begin > 0 && !Open(socket, holder))
             break;
-        CFetchClient batchClient(socket, [this] { return m_host.Stopping(); });
+        CFetchClient batchClient(socket, [this] { return Stopping(); });
         CFetchClient& use = begin == 0 ? client : batchClient;
         if (!PostBatch(use, missing, begin, end, stored, chunkRange))
             break;
         begin = end;
-    } while (begin < missing.size() && !m_host.Stopping());
+    } while (begin < missing.size() && !Stopping());
     socket.Close();
     return true;
 }
@@ -186,7 +199,7 @@ void CHolderFetch::StoreChunk(std::string_view chunk, const CIdSet& asked, std::
     CResRecord response;
     response.SetThreadId(m_threadId);
     response.SetResId(resId);
-    if (!response.StoreFetched(m_root, chunk, &m_host))
+    if (Stopping() || !response.StoreFetched(m_root, chunk, this))
         return;
     m_resStored = true;
     m_storedTimes[resId.GetText()] = probe.GetTime();
@@ -217,7 +230,7 @@ void FetchThread(const CFetchRequest& request, IFetchHost& host) {
     CHolderFetch fetch(threadId, host);
     CSourceEntry holder;
     for (int asked = 0;
-         asked < fetch::kMaxHolders && !host.Stopping() && sources.NextSource(holder); ++asked) {
+         asked < fetch::kMaxHolders && !fetch.Stopping() && sources.NextSource(holder); ++asked) {
         if (!fetch.FetchFrom(holder, position, range))
             continue;
         position += 100;
@@ -230,7 +243,7 @@ void FetchThread(const CFetchRequest& request, IFetchHost& host) {
         const std::string root = host.StoreRoot();
         CThreadRecord thread;
         if (thread.Load(request.threadId, root)) {
-            thread.Refresh(root, &host, fetch.StoredTimes());
+            thread.Refresh(root, &fetch, fetch.StoredTimes());
             CThreadIndex(thread.GetCategory(), root).Add(request.threadId);
         }
     }

@@ -1,10 +1,11 @@
 // Posting threads and responses: what is stored here, what the announcement
 // carries (seen by a second node in the test process) and what is left alone
 // when a post cannot be made.
-#include "base/BinaryId.h"
 #include "app/IdGenerator.h"
 #include "app/PelmarDoc.h"
+#include "base/BinaryId.h"
 #include "res/Strings.h"
+#include "store/FileSystem.h"
 #include "store/ResRecord.h"
 #include "store/StorePaths.h"
 #include "store/ThreadIndex.h"
@@ -258,4 +259,37 @@ TEST_F(PostingTest, ResponseStaysWithTheThreadItWasStartedFor) {
     EXPECT_EQ(CResRecord::ListHeld(doc.GetThreadDir(), ids[0], held), 1u);
     EXPECT_FALSE(std::filesystem::exists(storepaths::ThreadDir(doc.GetThreadDir(), ui.elsewhere)));
     EXPECT_TRUE(ui.messages.empty());
+}
+
+// On a full disk a thread or a response is refused with the store's messages,
+// nothing of it stays or is announced, and posting works again once space
+// returns.
+TEST_F(PostingTest, PostsOnAFullDiskAreRefusedUntilSpaceReturns) {
+    StartPair(16487);
+    const std::string thread = PostThread("first");
+    ASSERT_TRUE(WaitUntil([&] { return b->ui.rows.size() == 1; }));
+    a->doc->SetCurrentThreadId(thread);
+    const std::string threadFile =
+        TempDir::ReadFile(storepaths::ThreadFile(a->ThreadDir(), thread));
+    a->ui.messages.clear();
+
+    storefs::SetDiskFullForTests(true);
+    EXPECT_TRUE(a->doc->PostThread(Draft("lost")).empty());
+    EXPECT_TRUE(a->doc->PostResponse(thread, CResponseDraft{"t", "n", "", "lost"}).empty());
+    storefs::SetDiskFullForTests(false);
+
+    ASSERT_FALSE(a->ui.messages.empty());
+    for (const std::string& message : a->ui.messages)
+        EXPECT_EQ(message, strings::kFileCreateFailed);
+    EXPECT_EQ(ThreadsOf(*a, "news"), std::vector<std::string>{thread});
+    std::vector<CBinaryId> held;
+    EXPECT_EQ(CResRecord::ListHeld(a->ThreadDir(), thread, held), 0u);
+    EXPECT_EQ(TempDir::ReadFile(storepaths::ThreadFile(a->ThreadDir(), thread)), threadFile);
+    RunEventsFor(300);
+    EXPECT_EQ(b->ui.rows.size(), 1u);
+
+    EXPECT_FALSE(a->doc->PostResponse(thread, CResponseDraft{"t", "n", "", "kept"}).empty());
+    EXPECT_FALSE(a->doc->PostThread(Draft("second")).empty());
+    EXPECT_EQ(ThreadsOf(*a, "news").size(), 2u);
+    ASSERT_TRUE(WaitUntil([&] { return b->ui.rows.size() >= 2; }));
 }

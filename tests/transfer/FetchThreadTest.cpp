@@ -3,6 +3,8 @@
 // and how it treats a holder that sends bad data.
 #include "transfer/FetchThread.h"
 #include "app/ThreadSourceTable.h"
+#include "res/Strings.h"
+#include "store/FileSystem.h"
 #include "store/ThreadIndex.h"
 #include "support/InProcessNode.h"
 #include "transfer/TransferSupport.h"
@@ -34,7 +36,11 @@ public:
     void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
     void ReportStoreFailure(std::string_view text) override { messages.emplace_back(text); }
     void ClearFetchInProgress() override { ++cleared; }
-    void Progress(int position, int range) override { progress.emplace_back(position, range); }
+    void Progress(int position, int range) override {
+        progress.emplace_back(position, range);
+        if (static_cast<int>(progress.size()) == diskFullAfterProgress)
+            storefs::SetDiskFullForTests(true);
+    }
     void Done() override { ++done; }
     void NoHolder() override { ++noHolder; }
     bool Stopping() const override { return stop.load(); }
@@ -46,6 +52,7 @@ public:
     std::string root;
     CThreadSources sources;
     std::atomic<bool> stop{false};
+    int diskFullAfterProgress = -1; // the disk fills up after this many positions
     std::vector<std::string> lookups;
     std::vector<std::string> messages;
     std::vector<Position> progress;
@@ -359,3 +366,64 @@ TEST_F(FetchThreadTest, UnreachableHolderIsSkippedForTheNext) {
 }
 
 } // namespace
+
+// A disk that fills up before or during a fetch: the first refused write is
+// told once and ends the fetch; no file is left under a name that is served;
+// what was held stays whole; the same fetch completes once space returns.
+TEST_F(FetchThreadTest, FullDiskEndsTheFetchOnceToldAndTheNextFetchCompletes) {
+    InProcessNode holder(kHolderAddress, 16479);
+    ASSERT_TRUE(holder.Start());
+    const SeededThread kept = SeedThread(source.Path(), 3, "news");
+    CopyThread(kept);
+    const std::string keptFile = ThreadFileOf(host.root, kept.threadId);
+    const struct {
+        int fullAfterProgress; // 0: full from the start
+        bool threadStored;
+    } cases[] = {{0, false}, {150, true}};
+    for (const auto& c : cases) {
+        const SeededThread thread = SeedThread(holder.ThreadDir(), 100, "news");
+        host.sources = CThreadSources();
+        AddHolder(kHolderAddress, 16479, 1000);
+        host.messages.clear();
+        host.progress.clear();
+        host.diskFullAfterProgress = c.fullAfterProgress;
+        storefs::SetDiskFullForTests(c.fullAfterProgress == 0);
+
+        Fetch(thread.threadId);
+        storefs::SetDiskFullForTests(false);
+
+        EXPECT_EQ(host.messages, std::vector<std::string>{strings::kFileCreateFailed})
+            << c.fullAfterProgress;
+        const std::string id = thread.threadId.GetText();
+        EXPECT_EQ(std::filesystem::exists(storepaths::ThreadFile(host.root, id)), c.threadStored);
+        // Every file under a store name is whole; no temporary file stays.
+        std::size_t held = 0;
+        if (std::filesystem::exists(storepaths::ThreadDir(host.root, id)))
+            for (const auto& entry :
+                 std::filesystem::directory_iterator(storepaths::ThreadDir(host.root, id))) {
+                const std::string name = entry.path().filename().string();
+                ASSERT_EQ(name.find(".tmp"), std::string::npos) << name;
+                if (name.size() == 36 && name.ends_with(".res")) {
+                    ++held;
+                    const CBinaryId resId = CBinaryId::FromText(name.substr(0, 32));
+                    EXPECT_EQ(ResFileOf(host.root, thread.threadId, resId),
+                              ResFileOf(holder.ThreadDir(), thread.threadId, resId));
+                }
+            }
+        EXPECT_LT(held, 100u) << "the fetch went on after the disk was full";
+        EXPECT_EQ(ThreadFileOf(host.root, kept.threadId), keptFile);
+        EXPECT_EQ(HeldHere(kept.threadId), 3u);
+
+        host.diskFullAfterProgress = -1;
+        host.messages.clear();
+        Fetch(thread.threadId);
+        EXPECT_TRUE(host.messages.empty());
+        EXPECT_EQ(HeldHere(thread.threadId), 100u);
+        CThreadRecord stored;
+        ASSERT_TRUE(stored.Load(id, host.root));
+        EXPECT_EQ(stored.GetHeld(), 101);
+        std::vector<std::string> listed;
+        CThreadIndex("news", host.root).List(listed);
+        EXPECT_NE(std::find(listed.begin(), listed.end(), id), listed.end());
+    }
+}
