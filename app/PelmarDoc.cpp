@@ -7,6 +7,7 @@
 #include "app/IniFile.h"
 #include "app/ListenSocket.h"
 #include "app/ReflectorClient.h"
+#include "app/Retention.h"
 #include "app/ThreadSourceTable.h"
 #include "base/BinaryId.h"
 #include "protocol/Overlay.h"
@@ -35,6 +36,11 @@ CPelmarDoc::CPelmarDoc(IPelmarUi& ui, Options options, QObject* parent)
                     settings.GetInt("Log", "MaxKilobytes", CEventLog::kDefaultMaxBytes / 1024);
     m_logKeep = static_cast<unsigned>(
         std::min<unsigned long>(settings.GetInt("Log", "Keep", CEventLog::kDefaultKeep), 99));
+    SRetentionLimits limits;
+    limits.maxBytes = std::uint64_t{1024 * 1024} * settings.GetInt("Cache", "MaxMegabytes", 0);
+    limits.maxSeconds = static_cast<std::uint32_t>(
+        std::min<unsigned long>(settings.GetInt("Cache", "MaxDays", 0), 20000) * 24 * 60 * 60);
+    m_retention = std::make_unique<CRetention>(*this, limits, DataPath(COwnThreads::kFileName));
     m_clock = [] { return static_cast<std::uint32_t>(std::time(nullptr)); };
     m_generator.seed(static_cast<std::uint32_t>(std::time(nullptr)));
     m_random = [this] { return static_cast<unsigned>(m_generator()); };
@@ -43,6 +49,7 @@ CPelmarDoc::CPelmarDoc(IPelmarUi& ui, Options options, QObject* parent)
 CPelmarDoc::~CPelmarDoc() {
     m_fetchWorker.reset(); // waits for a running fetch to end
     m_reflector.reset();   // and for a reflector request (its time-outs bound it)
+    m_retention.reset();   // and for a walk of the store, which stops early
     WriteLog("pelmar Shutdown!!");
     m_overlay.reset(); // deletes the connections
 }
@@ -59,6 +66,7 @@ bool CPelmarDoc::Start() {
         DetectLocalAddress();
     else
         m_ownAddress.SetText(m_bindAddress);
+    m_retention->Start();
     return true;
 }
 

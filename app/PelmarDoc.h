@@ -34,6 +34,7 @@ class CTcpTransport;
 class CThreadSourceTable;
 class CFetchWorker;
 class CReflectorClient;
+class CRetention;
 struct CReflectorAnswer;
 
 class CPelmarDoc : public QObject, public IStoreReporter, public IServentHost {
@@ -149,6 +150,14 @@ public:
     // The same after the question was answered Yes, for any thread of the
     // current category (the web interface asks its own question).
     void DeleteThread(const std::string& threadId);
+    // Removes the thread's files and its entry in the index of category,
+    // without refreshing the views (retention removes many at once).
+    void RemoveStoredThread(const std::string& threadId, const std::string& category);
+
+    // The store's bounds, its size and the threads it always keeps
+    // (Retention.h).
+    CRetention& Retention() { return *m_retention; }
+    const CRetention& Retention() const { return *m_retention; }
 
     // Told on the GUI thread whenever a thread's files were written or removed
     // here (posted, fetched, deleted), with the thread id: the reader's search
@@ -222,6 +231,7 @@ private:
     int m_lastProgress = -1;
     std::unique_ptr<CFetchWorker> m_fetchWorker;
     std::unique_ptr<CReflectorClient> m_reflector;
+    std::unique_ptr<CRetention> m_retention;
     std::function<std::uint32_t()> m_clock;
     std::function<void(const std::string&)> m_threadChanged;
     std::mt19937 m_generator;

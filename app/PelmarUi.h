@@ -72,4 +72,10 @@ public:
     // After a response was posted and the thread shown again: bring that
     // response into view. resId is 32 hex digits.
     virtual void RevealResponse(std::string_view resId) { (void)resId; }
+    // The store's size in bytes and its thread count, after each hourly
+    // look at the store. Front ends without a status line ignore it.
+    virtual void SetStatusStore(std::uint64_t bytes, std::size_t threads) {
+        (void)bytes;
+        (void)threads;
+    }
 };

@@ -4,6 +4,7 @@
 #include "app/PelmarDoc.h"
 
 #include "app/IdGenerator.h"
+#include "app/Retention.h"
 #include "base/BinaryId.h"
 #include "base/TextEscaping.h"
 #include "protocol/Connection.h"
@@ -65,6 +66,8 @@ std::string CPelmarDoc::PostThread(const CThreadDraft& draft) {
     // announced: no node could fetch it from here.
     const bool stored = thread.Create(m_threadDir, this);
     if (stored)
+        m_retention->NoteOwnThread(threadId.GetText());
+    if (stored)
         BroadcastUpdate(*this, threadId, thread.GetCreated(), 1, draft.title, draft.name,
                         draft.category);
     if (stored)
@@ -104,6 +107,7 @@ std::string CPelmarDoc::PostResponse(const std::string& threadId, const CRespons
                    CBinaryId::FromText(m_serventId), CBinaryId(), Now());
     const bool stored = res.Create(m_threadDir, this);
     if (stored) {
+        m_retention->NoteOwnThread(threadId);
         // The count announced is the one the thread's files hold now.
         CThreadRecord thread;
         thread.Load(threadId, m_threadDir);

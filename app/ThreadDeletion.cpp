@@ -19,6 +19,13 @@ void CPelmarDoc::DeleteCurrentThread() {
 }
 
 void CPelmarDoc::DeleteThread(const std::string& threadId) {
+    RemoveStoredThread(threadId, m_currentCategory);
+    // The current thread stays selected, so the page shows it as absent.
+    RefreshThreadList();
+    ShowCurrentThread("");
+}
+
+void CPelmarDoc::RemoveStoredThread(const std::string& threadId, const std::string& category) {
     // Only a thread id may become a path below the store.
     if (CBinaryId::IsWellFormedText(threadId)) {
         DeleteDirectoryTree(storepaths::ThreadDir(m_threadDir, threadId));
@@ -26,9 +33,6 @@ void CPelmarDoc::DeleteThread(const std::string& threadId) {
     }
     // The entry goes even when the files could not all be removed, so the
     // list stops offering the thread.
-    CThreadIndex(m_currentCategory, m_threadDir).Remove(threadId);
+    CThreadIndex(category, m_threadDir).Remove(threadId);
     ThreadChanged(threadId);
-    // The current thread stays selected, so the page shows it as absent.
-    RefreshThreadList();
-    ShowCurrentThread("");
 }

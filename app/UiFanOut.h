@@ -41,6 +41,9 @@ public:
     void StartReflectTimer() override { m_ui.StartReflectTimer(); }
     void ShowStatusText(std::string_view textUtf8) override { m_ui.ShowStatusText(textUtf8); }
     void RevealResponse(std::string_view resId) override { m_ui.RevealResponse(resId); }
+    void SetStatusStore(std::uint64_t bytes, std::size_t threads) override {
+        m_ui.SetStatusStore(bytes, threads);
+    }
 
 private:
     bool ViewCommandRuns() const;

@@ -379,6 +379,10 @@ void CMainFrame::RevealResponse(std::string_view resId) {
         m_readerControls->MarkCurrentSeen();
 }
 
+void CMainFrame::SetStatusStore(std::uint64_t bytes, std::size_t threads) {
+    m_statusBar->SetStatusStore(bytes, threads);
+}
+
 void CMainFrame::SetStatusOpen(int state) {
     m_statusBar->SetStatusOpen(state);
 }

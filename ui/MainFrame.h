@@ -95,6 +95,7 @@ public:
     void SetStatusOpen(int state) override;
     void SetStatusNeighbours(const std::array<std::string, 4>& peers) override;
     void SetProgress(int percent) override;
+    void SetStatusStore(std::uint64_t bytes, std::size_t threads) override;
     void StartReflectTimer() override;
     void ShowStatusText(std::string_view textUtf8) override;
     void RevealResponse(std::string_view resId) override;

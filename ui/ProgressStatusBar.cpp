@@ -40,6 +40,8 @@ CProgressStatusBar::CProgressStatusBar(QWidget* parent) : QStatusBar(parent) {
         m_panes[static_cast<std::size_t>(pane)] = MakePane(this);
         addPermanentWidget(m_panes[static_cast<std::size_t>(pane)]);
     }
+    m_store = MakePane(this);
+    addPermanentWidget(m_store);
     SetStatusNeighbours({});
 }
 
@@ -57,11 +59,23 @@ void CProgressStatusBar::SetProgress(int percent) {
     m_progress->setValue(std::clamp(percent, 0, 100));
 }
 
+void CProgressStatusBar::SetStatusStore(std::uint64_t bytes, std::size_t threads) {
+    m_store->setText(StoreText(bytes, threads));
+}
+
+QString CProgressStatusBar::StoreText(std::uint64_t bytes, std::size_t threads) {
+    return QString::fromUtf8("保存 %1 MB・%2 スレッド")
+        .arg(static_cast<double>(bytes) / (1024.0 * 1024.0), 0, 'f', 1)
+        .arg(threads);
+}
+
 QString CProgressStatusBar::PaneText(int pane) const {
     if (pane == 0)
         return currentMessage().isEmpty() ? m_ready->text() : currentMessage();
     if (pane == kProgressPane)
         return QString::number(m_progress->value());
+    if (pane == kStorePane)
+        return m_store->text();
     if (pane < kOpenPane || pane >= kPaneCount)
         return {};
     return m_panes[static_cast<std::size_t>(pane)]->text();

@@ -3,6 +3,7 @@
 #include "web/WebInterface.h"
 
 #include "app/PelmarDoc.h"
+#include "app/Retention.h"
 #include "base/Cp932Text.h"
 #include "frontend/CategoryFile.h"
 #include "frontend/EntryPointFile.h"
@@ -120,6 +121,7 @@ CWebInterface::Response CWebInterface::Status_() const {
                             {QStringLiteral("port"), connection->GetPeerPort()}});
     const int state = m_doc.GetReflectorState();
     const bool fetching = m_doc.IsFetchInProgress();
+    const CRetention& retention = m_doc.Retention();
     return Response(QJsonObject{
         {QStringLiteral("serventId"), Ascii(m_doc.GetServentId())},
         {QStringLiteral("address"), Ascii(m_doc.OwnAddress().GetText())},
@@ -135,6 +137,13 @@ CWebInterface::Response CWebInterface::Status_() const {
         {QStringLiteral("category"), Text(m_doc.GetCurrentCategory())},
         {QStringLiteral("threadId"), Ascii(m_doc.GetCurrentThreadId())},
         {QStringLiteral("message"), m_lastMessage},
+        // The store as its last hourly look found it; null before the first.
+        {QStringLiteral("store"),
+         retention.HasSurvey()
+             ? QJsonValue(QJsonObject{
+                   {QStringLiteral("bytes"), static_cast<qint64>(retention.StoreBytes())},
+                   {QStringLiteral("threads"), static_cast<qint64>(retention.StoreThreads())}})
+             : QJsonValue()},
     });
 }
 

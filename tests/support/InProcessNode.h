@@ -12,10 +12,12 @@
 
 class InProcessNode {
 public:
+    // moreSettings: further lines of the settings file.
     InProcessNode(const std::string& address, int port, const std::string& cacheMode = "Disable",
-                  bool logging = true) {
+                  bool logging = true, const std::string& moreSettings = "") {
         TempDir::WriteFile(dir / "pelmar.ini", "[Network]\nPort=" + std::to_string(port) +
-                                                   "\n[Servent]\nCacheMode=" + cacheMode + "\n");
+                                                   "\n[Servent]\nCacheMode=" + cacheMode + "\n" +
+                                                   moreSettings);
         CPelmarDoc::Options options;
         options.iniPath = dir / "pelmar.ini";
         options.applicationDir = dir.Path();

@@ -52,6 +52,9 @@ public:
     void SetProgress(int percent) override { progress.push_back(percent); }
     void StartReflectTimer() override { ++reflectTimerStarts; }
     void ShowStatusText(std::string_view textUtf8) override { statusTexts.emplace_back(textUtf8); }
+    void SetStatusStore(std::uint64_t bytes, std::size_t threads) override {
+        storeStatus = {bytes, threads};
+    }
 
     // Script.
     bool answerYes = false;
@@ -74,4 +77,5 @@ public:
     std::vector<int> progress;
     int reflectTimerStarts = 0;
     std::vector<std::string> statusTexts;
+    std::pair<std::uint64_t, std::size_t> storeStatus{0, 0};
 };
