@@ -3,6 +3,7 @@
 #include "app/DefaultCategoryFile.h"
 #include "app/FrontEndStartup.h"
 #include "app/PelmarDoc.h"
+#include "app/Retention.h"
 #include "app/UiFanOut.h"
 #include "daemon/HeadlessUi.h"
 #include "frontend/CategoryFile.h"
@@ -74,11 +75,16 @@ int main(int argc, char** argv) {
         });
         doc.SetThreadChangedHook(
             [&reader](const std::string& threadId) { reader.ThreadChanged(threadId); });
+        // The store's retention never removes a favourite.
+        doc.Retention().SetKeepPredicate([&reader](const std::string& threadId) {
+            return reader.Favourites().Contains(threadId);
+        });
         // The browser is this node's screen: on unless asked elsewhere.
         CWebFrontEnd web(doc, fanOut, *line, true, &reader);
         for (const std::string& entry : line->connect)
             QTimer::singleShot(0, &doc, [&doc, entry] { doc.ConnectToEntry(entry); });
         app.exec();
+        doc.Retention().SetKeepPredicate(nullptr);
         doc.SetThreadChangedHook(nullptr);
         ui.SetDocument(nullptr);
     }

@@ -4,6 +4,7 @@
 #include "app/DefaultCategoryFile.h"
 #include "app/FrontEndStartup.h"
 #include "app/PelmarDoc.h"
+#include "app/Retention.h"
 #include "app/UiFanOut.h"
 #include "reader/Reader.h"
 #include "ui/AppIcon.h"
@@ -55,6 +56,10 @@ int main(int argc, char** argv) {
             });
             doc.SetThreadChangedHook(
                 [&reader](const std::string& threadId) { reader.ThreadChanged(threadId); });
+            // The store's retention never removes a favourite.
+            doc.Retention().SetKeepPredicate([&reader](const std::string& threadId) {
+                return reader.Favourites().Contains(threadId);
+            });
             frame.SetReader(&reader);
             frame.AttachDocument(&doc);
             // The page, when asked for, is a further view of the same node.
@@ -66,6 +71,7 @@ int main(int argc, char** argv) {
                 app.exec();
             }
             frame.AttachDocument(nullptr);
+            doc.Retention().SetKeepPredicate(nullptr);
             doc.SetThreadChangedHook(nullptr);
         }
         frame.AttachDocument(nullptr);
