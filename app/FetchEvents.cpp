@@ -1,23 +1,59 @@
-// CPelmarDoc: starting fetches, the fetch worker's events and the view calls.
-// GUI thread only.
+// CPelmarDoc: starting fetches, the cache servent's refresh queue, the fetch
+// worker's events and the view calls. GUI thread only.
+//
+// The fetch in progress is the user's (GetThread) or a cache refresh (an
+// update this cache servent passed on). Each event names its thread: that
+// thread's row is refreshed, and only the user's fetch shows the page. A
+// refresh never moves the selection. Refreshes that come while a fetch runs
+// wait in a queue, one entry per thread, and start in turn.
 #include "app/PelmarDoc.h"
 
-#include "app/ThreadSourceTable.h"
+#include "app/FetchWorker.h"
 #include "res/Strings.h"
 #include "store/ThreadRecord.h"
-#include "transfer/FetchWorker.h"
+#include "transfer/ThreadSourceTable.h"
+
+#include <algorithm>
 
 bool CPelmarDoc::GetThread(const std::string& threadId, int delayMs) {
     if (CountEstablished() == 0) {
         m_ui.ShowMessage(strings::kNotConnected, IPelmarUi::MessageIcon::Warning);
         return false;
     }
+    StartFetch(threadId, delayMs, false); // dropped, not queued, while one runs
+    return true;
+}
+
+bool CPelmarDoc::StartFetch(const std::string& threadId, int delayMs, bool refresh) {
     if (m_fetchInProgress.exchange(true))
-        return true; // dropped, not queued
+        return false;
+    m_fetchIsRefresh = refresh;
     if (!m_fetchWorker)
         m_fetchWorker = std::make_unique<CFetchWorker>(*this);
     m_fetchWorker->Start(CFetchRequest{threadId, delayMs});
     return true;
+}
+
+void CPelmarDoc::QueueRefresh(const std::string& threadId) {
+    if (StartFetch(threadId, 0, true))
+        return;
+    // The running fetch may have read its lists before this update's posts
+    // existed, so even its own thread is fetched once more.
+    if (std::find(m_refreshQueue.begin(), m_refreshQueue.end(), threadId) != m_refreshQueue.end())
+        return;
+    if (m_refreshQueue.size() == kMaxQueuedRefreshes) {
+        WriteLog("cache fetch queue full, dropped thread " + m_refreshQueue.front());
+        m_refreshQueue.pop_front();
+    }
+    m_refreshQueue.push_back(threadId);
+}
+
+void CPelmarDoc::StartQueuedRefresh() {
+    if (m_refreshQueue.empty() || m_fetchInProgress)
+        return;
+    const std::string threadId = m_refreshQueue.front();
+    m_refreshQueue.pop_front();
+    StartFetch(threadId, 0, true);
 }
 
 void CPelmarDoc::ShowCurrentThread(std::string_view title) {
@@ -43,8 +79,6 @@ void CPelmarDoc::UpdateThreadListItem(const CThreadSummary& summary) {
 
 void CPelmarDoc::HolderHeard(const std::string& threadId, const CIPv4Address& address,
                              std::uint16_t port, std::uint16_t resCount) {
-    // The fetch worker reads the table under the same lock.
-    std::lock_guard<std::mutex> lock(m_sourceLock);
     m_sources->AddSource(threadId, address, port, Now(), resCount);
 }
 
@@ -53,14 +87,13 @@ void CPelmarDoc::ThreadAnnounced(const CThreadSummary& summary) {
     UpdateThreadListItem(summary);
     // A cache servent keeps copies of the threads it helps announce. An
     // update without a thread id names nothing to fetch: following it would
-    // clear the selection and ask the overlay for the whole category instead.
+    // ask the overlay for the whole category instead.
     if (!IsCacheServent() || summary.threadId.empty())
         return;
-    SetCurrentThreadId(summary.threadId);
-    GetThread(summary.threadId, 0);
+    QueueRefresh(summary.threadId);
 }
 
-void CPelmarDoc::OnFetchProgress(int position, int range) {
+void CPelmarDoc::OnFetchProgress(const std::string&, int position, int range) {
     if (range == 0)
         return;
     const int percent = static_cast<int>(static_cast<long long>(position) * 100 / range);
@@ -70,15 +103,16 @@ void CPelmarDoc::OnFetchProgress(int position, int range) {
     m_ui.SetProgress(percent > 100 ? 100 : percent);
 }
 
-void CPelmarDoc::OnFetchDone() {
-    ThreadChanged(m_currentThreadId);
-    ShowCurrentThread("");
+void CPelmarDoc::OnFetchDone(const std::string& threadId) {
+    ThreadChanged(threadId);
+    if (!m_fetchIsRefresh)
+        ShowCurrentThread("");
     // A thread that is still not held here has no row to refresh.
     CThreadRecord thread;
-    if (thread.Load(m_currentThreadId, m_threadDir)) {
+    if (thread.Load(threadId, m_threadDir)) {
         CThreadSummary summary;
         summary.category = thread.GetCategory();
-        summary.threadId = m_currentThreadId;
+        summary.threadId = threadId;
         summary.title = thread.GetTitle();
         summary.resCount = thread.GetResCount();
         summary.name = thread.GetName();
@@ -89,13 +123,24 @@ void CPelmarDoc::OnFetchDone() {
     m_ui.SetProgress(0);
     m_lastProgress = -1;
     m_fetchInProgress = false;
+    m_fetchIsRefresh = false;
+    StartQueuedRefresh();
 }
 
-void CPelmarDoc::OnFetchNoHolder() {
-    SendThreadQuery();
-    GetThread(m_currentThreadId, 500);
+void CPelmarDoc::OnFetchNoHolder(const std::string& threadId) {
+    // Ask the overlay who holds the thread, and look again once answers had
+    // time to come.
+    m_fetchInProgress = false;
+    const bool refresh = m_fetchIsRefresh;
+    SendThreadQuery(threadId);
+    const bool started = refresh ? StartFetch(threadId, 500, true) : GetThread(threadId, 500);
+    if (!started)
+        StartQueuedRefresh();
 }
 
-void CPelmarDoc::OnFetchHolderNotFound() {
+void CPelmarDoc::OnFetchHolderNotFound(const std::string&) {
     m_ui.ShowStatusText(strings::kNoHolderNote);
+    m_fetchInProgress = false;
+    m_fetchIsRefresh = false;
+    StartQueuedRefresh();
 }

@@ -3,19 +3,19 @@
 #include "app/PelmarDoc.h"
 
 #include "app/EventLog.h"
+#include "app/FetchWorker.h"
 #include "app/IdGenerator.h"
 #include "app/IniFile.h"
 #include "app/ListenSocket.h"
 #include "app/ReflectorClient.h"
 #include "app/Retention.h"
-#include "app/ThreadSourceTable.h"
 #include "base/BinaryId.h"
 #include "protocol/Overlay.h"
 #include "protocol/TcpTransport.h"
 #include "res/Strings.h"
 #include "store/FileSystem.h"
 #include "store/ThreadIndex.h"
-#include "transfer/FetchWorker.h"
+#include "transfer/ThreadSourceTable.h"
 
 #include <algorithm>
 #include <ctime>

@@ -3,7 +3,8 @@
 // source table, and holds the selection the views work on. It is the
 // overlay's host (IServentHost). Lives on the GUI
 // thread; the fetch worker touches only the store root (read), the source
-// table under SourceLock(), the fetch-in-progress flag and the events it posts.
+// table (which locks itself), the fetch-in-progress flag and the events it
+// posts.
 //
 // The operations are split over files by concern: PelmarDoc.cpp (life cycle,
 // settings, log), Connections.cpp, EntryPoint.cpp, Origination.cpp,
@@ -19,6 +20,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -42,6 +44,9 @@ class CPelmarDoc : public QObject, public IStoreReporter, public IServentHost {
 public:
     static constexpr int kTargetConnections = 4; // as COverlay::kTargetConnections
     static constexpr std::uint16_t kDefaultEntryPort = 6340;
+    // Cache refreshes waiting for the fetch worker; beyond this the oldest
+    // is dropped.
+    static constexpr std::size_t kMaxQueuedRefreshes = 100;
 
     struct Options {
         std::string iniPath;        // the settings file
@@ -105,9 +110,8 @@ public:
     CListenSocket* GetListenSocket() const { return m_listenSocket.get(); }
 
     CMessageHistory& History();
+    // Holders heard per thread; it locks itself (GUI thread and worker).
     CThreadSourceTable& Sources() { return *m_sources; }
-    // The process-wide lock around the source table (GUI thread and worker).
-    std::mutex& SourceLock() { return m_sourceLock; }
 
     // Joining (EntryPoint.cpp).
     void ConnectEntryPoint();                      // command "接続"
@@ -124,6 +128,8 @@ public:
     void SendPing();
     void SendCategoryQuery();
     void SendThreadQuery();
+    // The same for a thread that need not be the current one.
+    void SendThreadQuery(const std::string& threadId);
     void PostNewThread();
     void PostNewResponse();
     // What the two commands do once their dialog has given the draft: store,
@@ -136,14 +142,17 @@ public:
     // The thread is held here with at least one post.
     bool CanRespondTo(const std::string& threadId) const;
 
-    // Views and fetching (FetchEvents.cpp).
+    // Views and fetching (FetchEvents.cpp). GetThread is the user's fetch:
+    // false (with a warning) without connections; a request made while a
+    // fetch runs is dropped. Its end shows the current thread's page.
     bool GetThread(const std::string& threadId, int delayMs);
+    // Cache refreshes waiting for the worker, oldest first.
+    const std::deque<std::string>& QueuedRefreshes() const { return m_refreshQueue; }
     void ShowCurrentThread(std::string_view title);
     void OpenThreadInNewTab(); // command "新しいタブで開く"
     void RefreshThreadList();
     void UpdateThreadListItem(const CThreadSummary& summary);
     bool IsFetchInProgress() const { return m_fetchInProgress.load(); }
-    void ClearFetchInProgress() { m_fetchInProgress = false; }
 
     // Local deletion (ThreadDeletion.cpp).
     void DeleteCurrentThread();
@@ -193,17 +202,23 @@ public:
     CBinaryId NewMessageId() override;
 
 public slots:
-    // Events from the fetch worker, delivered on the GUI thread.
-    void OnFetchDone();
-    void OnFetchProgress(int position, int range);
-    void OnFetchNoHolder();
-    void OnFetchHolderNotFound();
+    // Events from the fetch worker, delivered on the GUI thread; each names
+    // the thread its fetch was for.
+    void OnFetchDone(const std::string& threadId);
+    void OnFetchProgress(const std::string& threadId, int position, int range);
+    void OnFetchNoHolder(const std::string& threadId);
+    void OnFetchHolderNotFound(const std::string& threadId);
 
 private:
     void OnReflectorAnswer(const std::string& url, const std::vector<std::string>& lines);
     void PrepareStorage();
     void LoadServentId();
     bool StartListening();
+    // Starts a fetch unless one runs; a refresh is a cache servent's own
+    // fetch, which never touches the selection or the page.
+    bool StartFetch(const std::string& threadId, int delayMs, bool refresh);
+    void QueueRefresh(const std::string& threadId);
+    void StartQueuedRefresh();
 
     IPelmarUi& m_ui;
     std::string m_dataDir;
@@ -221,11 +236,12 @@ private:
     std::unique_ptr<CTcpTransport> m_transport;
     std::unique_ptr<COverlay> m_overlay;
     std::unique_ptr<CThreadSourceTable> m_sources;
-    std::mutex m_sourceLock;
     bool m_logging = false;
     std::uint64_t m_logMaxBytes = 0; // [Log] MaxKilobytes; 0: no rotation
     unsigned m_logKeep = 0;          // [Log] Keep
     std::atomic<bool> m_fetchInProgress{false};
+    bool m_fetchIsRefresh = false;
+    std::deque<std::string> m_refreshQueue;
     std::string m_cacheMode = "Disable";
     std::string m_bindAddress;
     int m_lastProgress = -1;

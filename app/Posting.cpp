@@ -80,9 +80,8 @@ std::string CPelmarDoc::PostThread(const CThreadDraft& draft) {
 }
 
 void CPelmarDoc::PostNewResponse() {
-    // The dialog is modal but the network keeps running while it is open, and
-    // a cache servent's update handling moves the current thread. The
-    // response belongs to the thread that was current when it was started.
+    // The dialog is modal but the network keeps running while it is open.
+    // The response belongs to the thread that was current when it was started.
     const std::string threadId = m_currentThreadId;
     if (!CanRespondTo(threadId)) {
         m_ui.ShowMessage(strings::kNoThreadData, IPelmarUi::MessageIcon::None);

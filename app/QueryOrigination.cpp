@@ -38,5 +38,9 @@ void CPelmarDoc::SendCategoryQuery() {
 }
 
 void CPelmarDoc::SendThreadQuery() {
-    BroadcastQuery(*this, m_currentThreadId, m_currentCategory);
+    SendThreadQuery(m_currentThreadId);
+}
+
+void CPelmarDoc::SendThreadQuery(const std::string& threadId) {
+    BroadcastQuery(*this, threadId, m_currentCategory);
 }

@@ -4,7 +4,6 @@
 // on the fetch worker's thread; it reaches the node only through IFetchHost.
 #include "transfer/FetchThread.h"
 
-#include "app/ThreadSourceTable.h"
 #include "base/BinaryId.h"
 #include "res/Strings.h"
 #include "store/ResRecord.h"
@@ -12,6 +11,7 @@
 #include "store/ThreadRecord.h"
 #include "transfer/BlockingSocket.h"
 #include "transfer/FetchClient.h"
+#include "transfer/ThreadSourceTable.h"
 
 #include <algorithm>
 #include <atomic>

@@ -14,11 +14,11 @@
 // Every run writes into a new directory (under ROOT for fetch, beside ROOT
 // for floor) and nothing is removed: the caller removes them.
 #include "app/IdGenerator.h"
-#include "app/ThreadSourceTable.h"
 #include "store/ResRecord.h"
 #include "store/ThreadRecord.h"
 #include "transfer/BlockingSocket.h"
 #include "transfer/FetchThread.h"
+#include "transfer/ThreadSourceTable.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -1,8 +1,8 @@
 // Two nodes over loopback: one holds a thread of 100 responses, the other
 // fetches it, first from a holder entered in its source table, then along the
 // whole road (no holder known, query, queryhit, second try).
-#include "app/ThreadSourceTable.h"
 #include "support/InProcessNode.h"
+#include "transfer/ThreadSourceTable.h"
 #include "transfer/TransferSupport.h"
 
 #include <gtest/gtest.h>
@@ -63,10 +63,7 @@ TEST_F(ThreadFetchTest, KnownHolderGivesWholeThreadByteForByte) {
     Start(16470);
     CIPv4Address address;
     address.SetText(kHolderAddress);
-    {
-        std::lock_guard lock(fetcher->doc->SourceLock());
-        fetcher->doc->Sources().AddSource(thread.threadId.GetText(), address, 16470, 1000, 101);
-    }
+    { fetcher->doc->Sources().AddSource(thread.threadId.GetText(), address, 16470, 1000, 101); }
     ASSERT_TRUE(fetcher->doc->GetThread(thread.threadId.GetText(), 0));
     ASSERT_TRUE(WaitUntil([&] { return !fetcher->doc->IsFetchInProgress(); }, 20000));
     ExpectWholeThreadFetched();

@@ -3,13 +3,13 @@
 // Runs on the test's GUI thread; raw peers are plain QTcpSockets that speak
 // the handshake themselves, so the exact bytes a node sends can be checked.
 #include "app/IdGenerator.h"
-#include "app/ThreadSourceTable.h"
 #include "protocol/wire/QueryHitMessage.h"
 #include "protocol/wire/QueryMessage.h"
 #include "res/Strings.h"
 #include "store/ThreadRecord.h"
 #include "support/InProcessNode.h"
 #include "support/Wait.h"
+#include "transfer/ThreadSourceTable.h"
 
 #include <QHostAddress>
 #include <QTcpSocket>
@@ -291,10 +291,7 @@ TEST_F(QueryHandlerTest, AnswersTravelBackAlongTheQueryPathToTheAskingNode) {
     EXPECT_TRUE(c->LogHas("send query message 127.0.0.46 16446 "));
 
     CThreadSources sources;
-    {
-        std::lock_guard<std::mutex> lock(c->doc->SourceLock());
-        ASSERT_TRUE(c->doc->Sources().Lookup(thread, sources));
-    }
+    { ASSERT_TRUE(c->doc->Sources().Lookup(thread, sources)); }
     EXPECT_EQ(sources.Entries()[0].address.GetText(), "127.0.0.45");
     EXPECT_EQ(sources.Entries()[0].port, 16445);
     EXPECT_EQ(sources.Entries()[0].time, 4242u);
@@ -305,10 +302,8 @@ TEST_F(QueryHandlerTest, AnswersTravelBackAlongTheQueryPathToTheAskingNode) {
     c->doc->SetCurrentCategory("Other");
     c->doc->SetCurrentThreadId(thread);
     c->doc->SendThreadQuery();
-    ASSERT_TRUE(WaitUntil([&] {
-        std::lock_guard<std::mutex> lock(c->doc->SourceLock());
-        return c->doc->Sources().Lookup(thread, sources) && sources.CountSources() == 2;
-    }));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return c->doc->Sources().Lookup(thread, sources) && sources.CountSources() == 2; }));
     EXPECT_EQ(c->ui.rows.size(), 1u);
     EXPECT_EQ(c->ui.refreshes, 1);
 }
@@ -330,7 +325,6 @@ TEST_F(QueryHandlerTest, AskingNodeKeepsEveryHolderAndListsOnlyWhatItLacks) {
     EXPECT_EQ(query->GetCategory(), "News");
 
     auto sourceCount = [&](const std::string& thread) {
-        std::lock_guard<std::mutex> lock(c->doc->SourceLock());
         CThreadSources sources;
         return c->doc->Sources().Lookup(thread, sources) ? sources.CountSources() : 0;
     };

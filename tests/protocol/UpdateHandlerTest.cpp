@@ -3,7 +3,6 @@
 // servent's fetch. A node in the test process is joined by plain sockets
 // that speak the handshake and record what the node sends them.
 #include "app/IdGenerator.h"
-#include "app/ThreadSourceTable.h"
 #include "base/BinaryId.h"
 #include "protocol/Connection.h"
 #include "protocol/Handlers.h"
@@ -11,6 +10,7 @@
 #include "protocol/wire/UpdateMessage.h"
 #include "support/InProcessNode.h"
 #include "support/Wait.h"
+#include "transfer/ThreadSourceTable.h"
 
 #include <gtest/gtest.h>
 
@@ -147,7 +147,6 @@ protected:
     void KnowHolder(const CBinaryId& threadId) {
         CIPv4Address holder;
         holder.SetText(kNodeAddress); // nothing listens on port 1
-        std::lock_guard<std::mutex> lock(node->doc->SourceLock());
         node->doc->Sources().AddSource(threadId.GetText(), holder, 1, 1700000000, 1);
     }
 
@@ -283,8 +282,8 @@ TEST_F(UpdateHandlerTest, CacheServentFetchesThreadOfAnotherCategory) {
     CUpdateMessage update = MakeUpdate(4, 2, "other");
     KnowHolder(update.GetThreadId());
     HandleUpdate(node->doc->Overlay(), ConnectionOf(peers[0]), update);
-    EXPECT_TRUE(node->ui.rows.empty()); // not the current category
-    EXPECT_EQ(node->doc->GetCurrentThreadId(), update.GetThreadId().GetText());
+    EXPECT_TRUE(node->ui.rows.empty());                   // not the current category
+    EXPECT_EQ(node->doc->GetCurrentThreadId(), "before"); // the user's selection stays
     EXPECT_TRUE(node->doc->IsFetchInProgress());
     EXPECT_TRUE(node->ui.messages.empty());
 }
@@ -295,7 +294,7 @@ TEST_F(UpdateHandlerTest, LoneCacheServentRelaysNothingButFetches) {
     KnowHolder(update.GetThreadId());
     HandleUpdate(node->doc->Overlay(), ConnectionOf(peers[0]), update);
     EXPECT_TRUE(node->doc->IsFetchInProgress());
-    EXPECT_EQ(node->doc->GetCurrentThreadId(), update.GetThreadId().GetText());
+    EXPECT_EQ(node->doc->GetCurrentThreadId(), "");
     EXPECT_FALSE(node->LogHas("relay update message"));
     RunEventsFor(200);
     EXPECT_TRUE(peers[0].TakeMessages().empty());

@@ -2,11 +2,11 @@
 // what it stores, the progress positions it reports, which holders it picks
 // and how it treats a holder that sends bad data.
 #include "transfer/FetchThread.h"
-#include "app/ThreadSourceTable.h"
 #include "res/Strings.h"
 #include "store/FileSystem.h"
 #include "store/ThreadIndex.h"
 #include "support/InProcessNode.h"
+#include "transfer/ThreadSourceTable.h"
 #include "transfer/TransferSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // Tests of starting and ending fetches on a node: the connection check, one
 // worker at a time, and a shutdown that meets a worker waiting for the GUI
 // thread.
-#include "app/ThreadSourceTable.h"
 #include "res/Strings.h"
 #include "support/InProcessNode.h"
+#include "transfer/ThreadSourceTable.h"
 #include "transfer/TransferSupport.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +32,6 @@ protected:
     void AddHolder(const CBinaryId& threadId, const char* address, int port) {
         CIPv4Address holder;
         holder.SetText(address);
-        std::lock_guard lock(node->doc->SourceLock());
         node->doc->Sources().AddSource(threadId.GetText(), holder, static_cast<std::uint16_t>(port),
                                        1000, 1);
     }

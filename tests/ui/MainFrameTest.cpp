@@ -1,8 +1,8 @@
 // CMainFrame with a real document: status panes, progress, menus, window
 // title, the reflector timer and the message boxes.
 #include "ui/MainFrame.h"
-#include "base/BinaryId.h"
 #include "app/PelmarDoc.h"
+#include "base/BinaryId.h"
 #include "res/Strings.h"
 #include "store/ThreadRecord.h"
 #include "support/TempDir.h"
@@ -167,15 +167,15 @@ TEST_F(MainFrameTest, NeighbourPanesShowTheLastNumberOfEachPeer) {
 
 TEST_F(MainFrameTest, FetchProgressMovesTheBarAndFinishedFetchResetsIt) {
     EXPECT_EQ(frame->StatusBar()->Progress(), 0);
-    doc->OnFetchProgress(1, 3);
+    doc->OnFetchProgress(doc->GetCurrentThreadId(), 1, 3);
     EXPECT_EQ(frame->StatusBar()->Progress(), 33);
-    doc->OnFetchProgress(2, 3);
+    doc->OnFetchProgress(doc->GetCurrentThreadId(), 2, 3);
     EXPECT_EQ(frame->StatusBar()->Progress(), 66);
-    doc->OnFetchProgress(5, 3);
+    doc->OnFetchProgress(doc->GetCurrentThreadId(), 5, 3);
     EXPECT_EQ(frame->StatusBar()->Progress(), 100);
-    doc->OnFetchProgress(1, 0); // no range: ignored
+    doc->OnFetchProgress(doc->GetCurrentThreadId(), 1, 0); // no range: ignored
     EXPECT_EQ(frame->StatusBar()->Progress(), 100);
-    doc->OnFetchDone();
+    doc->OnFetchDone(doc->GetCurrentThreadId());
     EXPECT_EQ(frame->StatusBar()->Progress(), 0);
     frame->SetProgress(-5);
     EXPECT_EQ(frame->StatusBar()->Progress(), 0);
@@ -397,8 +397,8 @@ TEST_F(MainFrameTest, FinishedFetchTurnsTheAnnouncedRowIntoTheStoredThread) {
     ASSERT_EQ(row->data(CThreadListView::kIcon, CThreadListView::kIconRole).toInt(), 2);
 
     doc->SetCurrentThreadId(id);
-    doc->OnFetchProgress(1, 2);
-    doc->OnFetchDone();
+    doc->OnFetchProgress(doc->GetCurrentThreadId(), 1, 2);
+    doc->OnFetchDone(doc->GetCurrentThreadId());
     ASSERT_EQ(ListedIds(), std::vector<std::string>{id});
     row = frame->ThreadList()->topLevelItem(0);
     EXPECT_EQ(row->data(CThreadListView::kIcon, CThreadListView::kIconRole).toInt(), 0);
@@ -407,7 +407,7 @@ TEST_F(MainFrameTest, FinishedFetchTurnsTheAnnouncedRowIntoTheStoredThread) {
     EXPECT_EQ(frame->StatusBar()->Progress(), 0);
     EXPECT_FALSE(doc->IsFetchInProgress());
     // The last percentage is forgotten, so the next fetch's 50 % shows again.
-    doc->OnFetchProgress(1, 2);
+    doc->OnFetchProgress(doc->GetCurrentThreadId(), 1, 2);
     EXPECT_EQ(frame->StatusBar()->Progress(), 50);
 }
 
@@ -494,6 +494,6 @@ TEST_F(MainFrameTest, StatusLineSaysThatAConnectFailed) {
     doc->ConnectToEntry("127.0.0.215:1");
     EXPECT_TRUE(WaitUntil([&] { return Pane(0) == U("接続できませんでした: 127.0.0.215:1"); }))
         << Pane(0).toStdString();
-    doc->OnFetchHolderNotFound();
+    doc->OnFetchHolderNotFound(doc->GetCurrentThreadId());
     EXPECT_EQ(Pane(0), U(strings::kNoHolderNote));
 }

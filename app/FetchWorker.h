@@ -1,10 +1,11 @@
-// CFetchWorker: the node's one fetch worker thread and its link to the
-// document. Start is called on the GUI thread by CPelmarDoc::GetThread; the
-// thread runs FetchThread with this object as its host. Progress and store
-// messages are handed to the GUI thread and waited for, the completion and
-// no-holder events are queued to it. The destructor (GUI thread) stops a
-// running fetch and joins it without waiting for the GUI thread, which is
-// busy destroying the document, so shutdown never hangs on a worker.
+// CFetchWorker: the node's one fetch worker thread and its adapter to the
+// document. Start is called on the GUI thread by CPelmarDoc; the thread runs
+// FetchThread with this object as its host. Progress and store messages are
+// handed to the GUI thread and waited for, the completion and no-holder
+// events are queued to it; every event names the thread fetched. The
+// document clears its fetch-in-progress flag when it handles the end. The destructor (GUI thread)
+// stops a running fetch and joins it without waiting for the GUI thread, which is busy destroying
+// the document, so shutdown never hangs on a worker.
 #pragma once
 
 #include "transfer/FetchThread.h"
@@ -61,6 +62,7 @@ private:
     std::shared_ptr<SShared> m_shared = std::make_shared<SShared>();
     std::thread m_thread;
     std::string m_root;
+    std::string m_threadId;
     std::string m_bindAddress;
     std::uint64_t m_posted = 0; // worker thread only
     int m_lastPercent = -1;     // worker thread only

@@ -1,9 +1,9 @@
 // CFetchWorker: starting, stopping and joining the fetch worker thread, and
 // the host calls that carry its reports to the GUI thread.
-#include "transfer/FetchWorker.h"
+#include "app/FetchWorker.h"
 
 #include "app/PelmarDoc.h"
-#include "app/ThreadSourceTable.h"
+#include "transfer/ThreadSourceTable.h"
 
 #include <QMetaObject>
 
@@ -23,13 +23,13 @@ void CFetchWorker::Start(const CFetchRequest& request) {
     if (m_thread.joinable())
         m_thread.join();
     m_root = m_doc.GetThreadDir();
+    m_threadId = request.threadId;
     m_bindAddress = m_doc.GetBindAddress();
     m_lastPercent = -1;
     m_thread = std::thread([this, request] { FetchThread(request, *this); });
 }
 
 bool CFetchWorker::LookupSources(const std::string& threadId, CThreadSources& sources) {
-    std::lock_guard lock(m_doc.SourceLock());
     return m_doc.Sources().Lookup(threadId, sources);
 }
 
@@ -71,7 +71,8 @@ void CFetchWorker::ReportStoreFailure(std::string_view textUtf8) {
 }
 
 void CFetchWorker::ClearFetchInProgress() {
-    m_doc.ClearFetchInProgress();
+    // The document clears it on the GUI thread as it handles the fetch's end,
+    // so nothing can start in between and the end is taken in order.
 }
 
 void CFetchWorker::Progress(int position, int range) {
@@ -83,19 +84,27 @@ void CFetchWorker::Progress(int position, int range) {
     if (percent == m_lastPercent)
         return;
     m_lastPercent = percent;
-    CallOnGui([doc = &m_doc, position, range] { doc->OnFetchProgress(position, range); });
+    CallOnGui([doc = &m_doc, threadId = m_threadId, position, range] {
+        doc->OnFetchProgress(threadId, position, range);
+    });
 }
 
 void CFetchWorker::Done() {
-    QMetaObject::invokeMethod(&m_doc, "OnFetchDone", Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &m_doc, [doc = &m_doc, threadId = m_threadId] { doc->OnFetchDone(threadId); },
+        Qt::QueuedConnection);
 }
 
 void CFetchWorker::NoHolder() {
-    QMetaObject::invokeMethod(&m_doc, "OnFetchNoHolder", Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &m_doc, [doc = &m_doc, threadId = m_threadId] { doc->OnFetchNoHolder(threadId); },
+        Qt::QueuedConnection);
 }
 
 void CFetchWorker::HolderNotFound() {
-    QMetaObject::invokeMethod(&m_doc, "OnFetchHolderNotFound", Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &m_doc, [doc = &m_doc, threadId = m_threadId] { doc->OnFetchHolderNotFound(threadId); },
+        Qt::QueuedConnection);
 }
 
 bool CFetchWorker::Stopping() const {

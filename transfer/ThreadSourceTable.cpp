@@ -1,8 +1,8 @@
 // CThreadSourceTable and CThreadSources: the holders heard of per thread id.
-// Written by the queryhit handler on the GUI thread and read by the fetch
-// worker, both under the document's source lock; the records handed out by
-// Lookup are copies, so walking them needs no lock.
-#include "app/ThreadSourceTable.h"
+// Written on the GUI thread and read by the fetch worker, each call under the
+// table's own lock; the records handed out by Lookup are copies, so walking
+// them needs no lock.
+#include "transfer/ThreadSourceTable.h"
 
 void CThreadSources::Add(const CSourceEntry& entry) {
     m_entries[m_writeIndex] = entry;
@@ -50,6 +50,7 @@ void CThreadSourceTable::AddSource(const std::string& threadId, const CIPv4Addre
     entry.time = time;
     entry.resCount = resCount;
 
+    std::lock_guard lock(m_lock);
     if (CThreadSources* known = m_map.Find(threadId)) {
         // A known thread keeps its place in the key ring, so it still ages
         // out in the turn of its first sighting.
@@ -70,6 +71,7 @@ void CThreadSourceTable::AddSource(const std::string& threadId, const CIPv4Addre
 }
 
 bool CThreadSourceTable::Lookup(const std::string& threadId, CThreadSources& sources) const {
+    std::lock_guard lock(m_lock);
     const CThreadSources* found = m_map.Find(threadId);
     if (found)
         sources = *found;

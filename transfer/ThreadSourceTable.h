@@ -1,6 +1,6 @@
 // CThreadSourceTable: which nodes were last heard to hold which thread. Written
-// by the queryhit handler on the GUI thread and read by the fetch worker, both
-// under CPelmarDoc::SourceLock(); the table itself takes no lock.
+// on the GUI thread (holders named by queryhits) and read by the fetch worker;
+// the table takes its own lock, and Lookup hands out copies.
 #pragma once
 
 #include "base/ChainedMap.h"
@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 // One holder of a thread; time 0 marks an empty entry.
@@ -52,6 +53,7 @@ public:
     bool Lookup(const std::string& threadId, CThreadSources& sources) const;
 
 private:
+    mutable std::mutex m_lock;
     std::array<std::string, kKeys> m_keyRing;
     int m_ringPosition = 0;
     CChainedMap<CThreadSources, kBuckets> m_map;

@@ -1,6 +1,6 @@
 // Tests of CThreadSourceTable and CThreadSources: the two bounds, the ring of
 // holders and the newest-first hand-out order.
-#include "app/ThreadSourceTable.h"
+#include "transfer/ThreadSourceTable.h"
 
 #include <gtest/gtest.h>
 
