@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Each man page, as man shows it, lists in its OPTIONS section exactly the
 # options and texts its program's --help prints, in the same order.
-#   ManPageTest.sh BUILD_DIR
+# Each settings key the node reads is described in the pages' SETTINGS section.
+#   ManPageTest.sh BUILD_DIR [SOURCE_DIR]
 set -euo pipefail
 build=$1
+source=${2:-}
 fail() {
     echo "FAIL: $*" >&2
     exit 1
@@ -29,4 +31,15 @@ for pair in ui/pelmar:pelmar.1 daemon/pelmard:pelmard.8 tools/pelmar-reflector:p
     [ "$help" = "$shown" ] || fail "$(basename "$page") differs from $program --help:
 $(diff <(echo "$help") <(echo "$shown"))"
 done
+if [ -n "$source" ]; then
+    # settings.GetInt("Section", "Key", ...) and GetString alike, in the node's code.
+    keys=$(grep -rhoE 'Get(Int|String)\("[A-Za-z]+", "[A-Za-z]+"' "$source/app" "$source/daemon" |
+        sed -E 's/.*\("([A-Za-z]+)", "([A-Za-z]+)"/[\1] \2=/' | sort -u)
+    [ -n "$keys" ] || fail "no settings keys found in $source/app"
+    settings=$(zcat "$build/dist/man/pelmard.8.gz" | groff -man -Tutf8 -P-cbou -rLL=1000n 2>/dev/null |
+        sed -n '/^SETTINGS$/,/^[A-Z]/p')
+    while IFS= read -r key; do
+        grep -qF "$key" <<<"$settings" || fail "pelmard.8 does not describe the setting $key"
+    done <<<"$keys"
+fi
 echo "man pages match --help: ok"
