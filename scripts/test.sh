@@ -4,6 +4,8 @@
 #  2. the suite again on a build with AddressSanitizer and
 #     UndefinedBehaviorSanitizer (build-asan/, gcc, -O1), all but the desktop
 #     program and its GUI tests (and the benchmarks), to keep CI within time;
+#     it compiles each test file alone, where the normal build batches them, so
+#     a test file that leans on another's includes or names fails here;
 #  3. a short run of every fuzz target (build-fuzz/, clang + libFuzzer);
 #  4. a 60-second soak of 32 nodes with churn (scripts/soak.sh).
 # The suite includes the Debian package's test (built, checked, installed and
@@ -48,7 +50,7 @@ sanitize="$sanitize -fno-omit-frame-pointer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug "${launcher[@]}" \
     -DCMAKE_CXX_FLAGS="-O1 $sanitize -Wno-maybe-uninitialized" \
     -DCMAKE_EXE_LINKER_FLAGS="$sanitize" \
-    -DPELMAR_BENCH=OFF -DPELMAR_GUI=OFF >/dev/null
+    -DPELMAR_BENCH=OFF -DPELMAR_GUI=OFF -DPELMAR_UNITY_TESTS=OFF >/dev/null
 cmake --build build-asan -j"$(nproc)"
 step "sanitized suite"
 (cd build-asan &&

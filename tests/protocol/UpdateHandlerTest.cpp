@@ -340,8 +340,9 @@ TEST_F(UpdateHandlerTest, RepeatWithMoreTtlThanTheRelayedCopyIsRelayedOnce) {
             const std::vector<std::string> got = peers[i].TakeMessages();
             const bool expected = c.sentTtl != 0 && i != c.from;
             ASSERT_EQ(got.size(), expected ? 1u : 0u) << c.from << " " << int(c.ttl) << " " << i;
-            if (expected)
+            if (expected) {
                 EXPECT_EQ(DecodeUpdate(got[0]).Header().GetTtl(), c.sentTtl);
+            }
         }
     }
     // The list heard of each update once.
