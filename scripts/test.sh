@@ -50,7 +50,7 @@ sanitize="$sanitize -fno-omit-frame-pointer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug "${launcher[@]}" \
     -DCMAKE_CXX_FLAGS="-O1 $sanitize -Wno-maybe-uninitialized" \
     -DCMAKE_EXE_LINKER_FLAGS="$sanitize" \
-    -DPELMAR_BENCH=OFF -DPELMAR_GUI=OFF -DPELMAR_UNITY_TESTS=OFF >/dev/null
+    -DPELMAR_BENCH=OFF -DPELMAR_GUI=OFF -DPELMAR_UNITY_TESTS=OFF -DPELMAR_TEST_CXX_FLAGS=-O0 >/dev/null
 cmake --build build-asan -j"$(nproc)"
 step "sanitized suite"
 (cd build-asan &&
