@@ -93,7 +93,7 @@ public:
     // rotated at the size the settings give.
     void WriteLog(std::string_view text) override;
     void SetLogging(bool on) { m_logging = on; }
-    bool IsLogging() const { return m_logging; }
+    bool IsLogging() const override { return m_logging; }
 
     // Connections (Connections.cpp): the overlay's list, as the front ends
     // and tests see it.

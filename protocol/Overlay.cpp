@@ -96,7 +96,8 @@ void COverlay::Originate(std::string_view bytes, const std::string& messageId,
             continue;
         connection->SendMessage(bytes);
         m_history.Record(messageId, connection->Serial(), true);
-        m_host.WriteLog(logLine(*connection));
+        if (m_host.IsLogging())
+            m_host.WriteLog(logLine(*connection));
     }
 }
 

@@ -10,19 +10,24 @@
 #include "protocol/wire/RelayRule.h"
 
 #include <string>
+#include <vector>
 
 void HandlePing(COverlay& overlay, CConnection& from, CMessageHeader& header,
                 const std::uint8_t* message, std::size_t size) {
     IServentHost& host = overlay.Host();
-    host.WriteLog(
-        PingLogText(EWireEvent::Receive, from.GetPeerAddress(), from.GetPeerPort(), header));
+    const bool logging = host.IsLogging();
+    if (logging)
+        host.WriteLog(
+            PingLogText(EWireEvent::Receive, from.GetPeerAddress(), from.GetPeerPort(), header));
 
     CPongMessage pong;
     pong.Header() = CMessageHeader(header.GetMessageId(), CMessageHeader::kTypePong);
     pong.SetPort(host.GetListenPort());
     pong.SetAddress(host.OwnAddress());
     from.Send(pong.Encode());
-    host.WriteLog(PongLogText(EWireEvent::Send, from.GetPeerAddress(), from.GetPeerPort(), pong));
+    if (logging)
+        host.WriteLog(
+            PongLogText(EWireEvent::Send, from.GetPeerAddress(), from.GetPeerPort(), pong));
 
     if (!ApplyRelayRule(header))
         return;
@@ -31,7 +36,10 @@ void HandlePing(COverlay& overlay, CConnection& from, CMessageHeader& header,
     if (size > CMessageHeader::kSize)
         relayed.append(reinterpret_cast<const char*>(message) + CMessageHeader::kSize,
                        size - CMessageHeader::kSize);
-    for (const CConnection* connection : overlay.Flood(relayed, &from))
+    const std::vector<CConnection*> sentTo = overlay.Flood(relayed, &from);
+    if (!logging)
+        return;
+    for (const CConnection* connection : sentTo)
         host.WriteLog(PingLogText(EWireEvent::Relay, connection->GetPeerAddress(),
                                   connection->GetPeerPort(), header));
 }
@@ -39,15 +47,17 @@ void HandlePing(COverlay& overlay, CConnection& from, CMessageHeader& header,
 void HandlePong(COverlay& overlay, CConnection& from, CPongMessage& pong,
                 const CRouteEntry& route) {
     IServentHost& host = overlay.Host();
-    host.WriteLog(
-        PongLogText(EWireEvent::Receive, from.GetPeerAddress(), from.GetPeerPort(), pong));
+    if (host.IsLogging())
+        host.WriteLog(
+            PongLogText(EWireEvent::Receive, from.GetPeerAddress(), from.GetPeerPort(), pong));
     if (route.originatedHere) {
         ConnectNewServent(overlay, pong);
         return;
     }
     if (!ApplyRelayRule(pong.Header()))
         return;
-    if (const CConnection* origin = overlay.RouteBack(route, pong.Encode()))
+    const CConnection* origin = overlay.RouteBack(route, pong.Encode());
+    if (origin && host.IsLogging())
         host.WriteLog(
             PongLogText(EWireEvent::Relay, origin->GetPeerAddress(), origin->GetPeerPort(), pong));
 }
@@ -69,5 +79,6 @@ void ConnectNewServent(COverlay& overlay, const CPongMessage& pong) {
             connection->GetPeerAddress() == address)
             return;
     overlay.Open(address, pong.GetPort());
-    host.WriteLog("connect new servent " + address + " " + std::to_string(pong.GetPort()));
+    if (host.IsLogging())
+        host.WriteLog("connect new servent " + address + " " + std::to_string(pong.GetPort()));
 }

@@ -13,11 +13,14 @@
 #include "store/ThreadRecord.h"
 
 #include <string>
+#include <vector>
 
 void HandleQuery(COverlay& overlay, CConnection& from, CQueryMessage& query) {
     IServentHost& host = overlay.Host();
-    host.WriteLog(
-        QueryLogText(EWireEvent::Receive, from.GetPeerAddress(), from.GetPeerPort(), query));
+    const bool logging = host.IsLogging();
+    if (logging)
+        host.WriteLog(
+            QueryLogText(EWireEvent::Receive, from.GetPeerAddress(), from.GetPeerPort(), query));
     // A query without a category asks for nothing this overlay files.
     if (query.GetCategory().empty())
         return;
@@ -32,14 +35,18 @@ void HandleQuery(COverlay& overlay, CConnection& from, CQueryMessage& query) {
         hits.SetAddress(host.OwnAddress());
         hits.SetServentId(CBinaryId::FromText(host.GetServentId()));
         from.Send(hits.Encode());
-        host.WriteLog(
-            QueryHitLogText(EWireEvent::Send, from.GetPeerAddress(), from.GetPeerPort(), hits));
+        if (logging)
+            host.WriteLog(QueryHitLogText(EWireEvent::Send, from.GetPeerAddress(),
+                                          from.GetPeerPort(), hits));
     }
 
     // Other nodes may hold threads of the category whether or not this one does.
     if (!ApplyRelayRule(query.Header()))
         return;
-    for (const CConnection* connection : overlay.Flood(query.Encode(), &from))
+    const std::vector<CConnection*> sentTo = overlay.Flood(query.Encode(), &from);
+    if (!logging)
+        return;
+    for (const CConnection* connection : sentTo)
         host.WriteLog(QueryLogText(EWireEvent::Relay, connection->GetPeerAddress(),
                                    connection->GetPeerPort(), query));
 }
@@ -83,15 +90,17 @@ void TakeHits(IServentHost& host, const CQueryHitMessage& hits) {
 void HandleQueryHit(COverlay& overlay, CConnection& from, CQueryHitMessage& hits,
                     const CRouteEntry& route) {
     IServentHost& host = overlay.Host();
-    host.WriteLog(
-        QueryHitLogText(EWireEvent::Receive, from.GetPeerAddress(), from.GetPeerPort(), hits));
+    if (host.IsLogging())
+        host.WriteLog(
+            QueryHitLogText(EWireEvent::Receive, from.GetPeerAddress(), from.GetPeerPort(), hits));
     if (route.originatedHere) {
         TakeHits(host, hits);
         return;
     }
     if (!ApplyRelayRule(hits.Header()))
         return;
-    if (const CConnection* origin = overlay.RouteBack(route, hits.Encode()))
+    const CConnection* origin = overlay.RouteBack(route, hits.Encode());
+    if (origin && host.IsLogging())
         host.WriteLog(QueryHitLogText(EWireEvent::Relay, origin->GetPeerAddress(),
                                       origin->GetPeerPort(), hits));
 }

@@ -50,4 +50,8 @@ public:
     virtual CBinaryId NewMessageId() = 0;
     // One line of the event log (the node writes it only when logging is on).
     virtual void WriteLog(std::string_view text) = 0;
+    // Whether a line given to WriteLog would be kept. Callers that build a
+    // line ask first: a flood crosses every node, and a line nobody keeps is
+    // not worth its formatting.
+    virtual bool IsLogging() const = 0;
 };

@@ -137,6 +137,8 @@ bool CServentSocket::SetClosed(bool closed) {
 }
 
 void CServentSocket::LogPeer(std::string_view prefix) {
+    if (!m_overlay.Host().IsLogging())
+        return;
     m_overlay.Host().WriteLog(std::string(prefix) + m_peerAddress + " " +
                               std::to_string(m_peerPort));
 }

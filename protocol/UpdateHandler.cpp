@@ -16,6 +16,8 @@
 namespace {
 void LogRelays(IServentHost& host, const std::vector<CConnection*>& sentTo,
                const CUpdateMessage& update) {
+    if (!host.IsLogging())
+        return;
     for (const CConnection* connection : sentTo)
         host.WriteLog(UpdateLogText(EWireEvent::Relay, connection->GetPeerAddress(),
                                     connection->GetPeerPort(), update));
@@ -32,8 +34,11 @@ std::uint8_t RelayUpdateAgain(COverlay& overlay, CConnection& from, CUpdateMessa
 
 std::uint8_t HandleUpdate(COverlay& overlay, CConnection& from, CUpdateMessage& update) {
     IServentHost& host = overlay.Host();
+    const bool logging = host.IsLogging();
     const std::string received =
-        UpdateLogText(EWireEvent::Receive, from.GetPeerAddress(), from.GetPeerPort(), update);
+        logging ? UpdateLogText(EWireEvent::Receive, from.GetPeerAddress(), from.GetPeerPort(),
+                                update)
+                : std::string();
     CThreadSummary summary;
     summary.category = update.GetCategory();
     summary.threadId = update.GetThreadId().GetText();
@@ -44,7 +49,8 @@ std::uint8_t HandleUpdate(COverlay& overlay, CConnection& from, CUpdateMessage& 
     summary.isNew = true;
 
     if (!ApplyUpdateRelayRule(update.Header(), [&host] { return host.Random(); })) {
-        host.WriteLog(received);
+        if (logging)
+            host.WriteLog(received);
         host.ThreadHeard(summary);
         return 0;
     }
@@ -56,7 +62,8 @@ std::uint8_t HandleUpdate(COverlay& overlay, CConnection& from, CUpdateMessage& 
     // payload is encoded anew from the decoded fields, so the next node gets
     // a well-formed message whatever padding this one carried.
     const std::vector<CConnection*> sentTo = overlay.Flood(update.Encode(), &from);
-    host.WriteLog(received);
+    if (logging)
+        host.WriteLog(received);
     LogRelays(host, sentTo, update);
     host.ThreadAnnounced(summary);
     return update.Header().GetTtl();

@@ -52,6 +52,7 @@ public:
     unsigned Random() override { return 0; }
     CBinaryId NewMessageId() override { return CBinaryId::FromText(rawmsg::NewId()); }
     void WriteLog(std::string_view) override {}
+    bool IsLogging() const override { return false; }
 
     CIPv4Address own;
     std::string id = rawmsg::NewId();

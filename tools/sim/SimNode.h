@@ -76,6 +76,7 @@ public:
     unsigned Random() override { return static_cast<unsigned>(m_draws()); }
     CBinaryId NewMessageId() override;
     void WriteLog(std::string_view) override {}
+    bool IsLogging() const override { return false; }
 
     // IServentTransport.
     CConnection* Open(COverlay& overlay, const std::string& host, std::uint16_t port) override;
