@@ -16,7 +16,7 @@ void DispatchMessage(COverlay& overlay, CConnection& from, const std::uint8_t* m
     auto header = CMessageHeader::Decode(message, size);
     if (!header)
         return;
-    const std::string key = header->GetMessageIdText();
+    const std::string& key = header->GetMessageIdText();
     CRouteEntry route;
     const bool seen = overlay.History().Lookup(key, route);
 

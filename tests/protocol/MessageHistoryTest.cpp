@@ -7,6 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
 namespace {
 std::string Other(int i) {
     return "other" + std::to_string(i);
@@ -53,6 +58,61 @@ TEST(MessageHistoryTest, OwnRecordingIsFoundAsOriginatedHere) {
     ASSERT_TRUE(history.Lookup("mine", entry));
     EXPECT_TRUE(entry.originatedHere);
     EXPECT_EQ(entry.originSerial, 3u);
+}
+
+// The history against a plain model of it (a ring of keys over a map, as it
+// was first written) through thousands of recordings of keys of every form:
+// message ids, short and long keys, the empty key, and keys recorded again.
+TEST(MessageHistoryTest, AgreesWithAPlainRingAndMapOverManyKeysOfEveryForm) {
+    struct Model {
+        std::vector<std::string> ring = std::vector<std::string>(CMessageHistory::kKeys);
+        std::size_t next = 0;
+        std::map<std::string, CRouteEntry> map;
+        void Record(const std::string& key, std::uint64_t serial, bool here) {
+            std::string& slot = ring[next];
+            if (!slot.empty())
+                map.erase(slot);
+            slot = key;
+            map[key] = CRouteEntry{serial, here};
+            next = (next + 1) % ring.size();
+        }
+    };
+    std::mt19937 random(7);
+    std::vector<std::string> keys;
+    for (int i = 0; i < 1500; ++i)
+        keys.push_back(rawmsg::NewId());
+    for (int i = 0; i < 200; ++i)
+        keys.push_back(Other(i));
+    for (int i = 0; i < 50; ++i)
+        keys.push_back("a key longer than sixteen bytes, number " + std::to_string(i));
+    keys.push_back("");
+    keys.push_back(std::string(32, 'A')); // 32 characters, but not lower-case hex
+
+    CMessageHistory history;
+    Model model;
+    for (int step = 0; step < 20000; ++step) {
+        const std::string& key = keys[random() % keys.size()];
+        if (random() % 4 == 0) {
+            history.NoteRelayed(key, static_cast<std::uint8_t>(step % 6), step % 3 == 0);
+            if (auto known = model.map.find(key); known != model.map.end()) {
+                known->second.relayedTtl = static_cast<std::uint8_t>(step % 6);
+                known->second.relayedAgain = known->second.relayedAgain || step % 3 == 0;
+            }
+        } else {
+            history.Record(key, static_cast<std::uint64_t>(step), step % 5 == 0);
+            model.Record(key, static_cast<std::uint64_t>(step), step % 5 == 0);
+        }
+        const std::string& probe = keys[random() % keys.size()];
+        CRouteEntry got;
+        const auto want = model.map.find(probe);
+        ASSERT_EQ(history.Lookup(probe, got), want != model.map.end()) << step << " " << probe;
+        if (want == model.map.end())
+            continue;
+        ASSERT_EQ(got.originSerial, want->second.originSerial) << step;
+        ASSERT_EQ(got.originatedHere, want->second.originatedHere) << step;
+        ASSERT_EQ(got.relayedTtl, want->second.relayedTtl) << step;
+        ASSERT_EQ(got.relayedAgain, want->second.relayedAgain) << step;
+    }
 }
 
 using MessageHistoryNodeTest = ServentFixture;
