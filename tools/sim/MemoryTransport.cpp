@@ -80,22 +80,35 @@ CEventQueue::Micros CMemoryTransport::Arrival(Link& link, NodeId from, bool jitt
     return when;
 }
 
-void CMemoryTransport::Send(LinkId link, NodeId from, std::string bytes) {
+void CMemoryTransport::Send(LinkId link, NodeId from, Bytes bytes) {
     Link& record = m_links[link];
     if (!OpenFlag(record, from))
         return;
     const NodeId to = record.from == from ? record.to : record.from;
-    m_clock.At(Arrival(record, from, true), [this, link, from, to, bytes = std::move(bytes)] {
-        if (!OpenFlag(m_links[link], to))
-            return;
-        ITransportEndpoint* receiver = EndpointOf(to);
-        if (!receiver)
-            return;
-        ++m_delivered;
-        if (m_observer)
-            m_observer(from, to, bytes);
-        receiver->OnReceive(link, bytes);
-    });
+    std::uint32_t index;
+    if (m_freeDeliveries.empty()) {
+        index = static_cast<std::uint32_t>(m_deliveries.size());
+        m_deliveries.push_back(Delivery{link, from, to, std::move(bytes)});
+    } else {
+        index = m_freeDeliveries.back();
+        m_freeDeliveries.pop_back();
+        m_deliveries[index] = Delivery{link, from, to, std::move(bytes)};
+    }
+    m_clock.At(Arrival(record, from, true), *this, index);
+}
+
+void CMemoryTransport::OnEvent(std::uint32_t index) {
+    const Delivery delivery = std::move(m_deliveries[index]);
+    m_freeDeliveries.push_back(index);
+    if (!OpenFlag(m_links[delivery.link], delivery.to))
+        return;
+    ITransportEndpoint* receiver = EndpointOf(delivery.to);
+    if (!receiver)
+        return;
+    ++m_delivered;
+    if (m_observer)
+        m_observer(delivery.from, delivery.to, *delivery.bytes);
+    receiver->OnReceive(delivery.link, *delivery.bytes);
 }
 
 void CMemoryTransport::Close(LinkId link, NodeId from) {

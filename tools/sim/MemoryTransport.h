@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <random>
 #include <string>
 #include <string_view>
@@ -38,7 +39,7 @@ public:
     virtual void OnPeerClosed(LinkId link) = 0;
 };
 
-class CMemoryTransport {
+class CMemoryTransport : private CEventQueue::ITarget {
 public:
     struct Latency {
         CEventQueue::Micros min = 5 * CEventQueue::kMillisecond;
@@ -64,7 +65,12 @@ public:
     LinkId Connect(NodeId from, NodeId to);
     // Arrives one latency (and its jitter) later, after everything sent on
     // the link before, unless the receiving side has closed the link by then.
-    void Send(LinkId link, NodeId from, std::string bytes);
+    // A flood sends one message on many links: they may share its bytes.
+    using Bytes = std::shared_ptr<const std::string>;
+    void Send(LinkId link, NodeId from, Bytes bytes);
+    void Send(LinkId link, NodeId from, std::string bytes) {
+        Send(link, from, std::make_shared<const std::string>(std::move(bytes)));
+    }
     // This side stops sending and receiving; the other side hears of it one
     // latency later.
     void Close(LinkId link, NodeId from);
@@ -99,6 +105,14 @@ private:
         return side == link.from ? link.fromOpen : link.toOpen;
     }
     ITransportEndpoint* EndpointOf(NodeId node) const;
+    // A message on its way, kept here until its event on the clock.
+    struct Delivery {
+        LinkId link;
+        NodeId from;
+        NodeId to;
+        Bytes bytes;
+    };
+    void OnEvent(std::uint32_t index) override; // a delivery is due
 
     CEventQueue& m_clock;
     std::mt19937_64 m_random;
@@ -107,6 +121,8 @@ private:
     std::vector<std::vector<LinkId>> m_linksOf;
     std::vector<CEventQueue::Micros> m_busyUntil; // per node, with a send cost
     std::vector<Link> m_links;
+    std::vector<Delivery> m_deliveries;
+    std::vector<std::uint32_t> m_freeDeliveries;
     std::function<void(NodeId, NodeId, std::string_view)> m_observer;
     std::uint64_t m_delivered = 0;
 };

@@ -117,7 +117,10 @@ int CSimNode::CountIncomingEstablished() const {
 }
 
 void CSimNode::SendOn(LinkId link, std::string_view bytes) {
-    m_network.Transport().Send(link, m_id, std::string(bytes));
+    // A flood hands the same bytes to each neighbour in turn: one copy does.
+    if (!m_lastSent || *m_lastSent != bytes)
+        m_lastSent = std::make_shared<const std::string>(bytes);
+    m_network.Transport().Send(link, m_id, m_lastSent);
 }
 
 void CSimNode::CloseLink(LinkId link) {

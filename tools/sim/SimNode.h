@@ -104,6 +104,7 @@ private:
     bool m_cacheServent = false;
     bool m_joining = true;
     std::vector<std::pair<LinkId, std::string>> m_inbox;
+    CMemoryTransport::Bytes m_lastSent;
     bool m_runScheduled = false;
     COverlay m_overlay; // last: its connections are deleted while the rest is whole
 };

@@ -31,6 +31,25 @@ TEST(EventQueueTest, RunsActionsByTimeAndTiesInTheOrderScheduled) {
     }
 }
 
+TEST(EventQueueTest, TargetEventsTakeTheirTurnAmongActions) {
+    struct Recorder : CEventQueue::ITarget {
+        std::string* ran = nullptr;
+        void OnEvent(std::uint32_t tag) override { *ran += static_cast<char>('A' + tag); }
+    };
+    CEventQueue clock;
+    std::string ran;
+    Recorder target;
+    target.ran = &ran;
+    clock.At(20 * kMs, [&ran] { ran += 'a'; });
+    clock.At(10 * kMs, target, 0);
+    clock.At(20 * kMs, target, 1);
+    clock.At(10 * kMs, [&ran] { ran += 'b'; });
+    clock.At(5 * kMs, target, 2);
+    while (clock.RunNext()) {
+    }
+    EXPECT_EQ(ran, "CAbaB");
+}
+
 TEST(EventQueueTest, EachActionSeesItsOwnTimeAndThePastIsNow) {
     CEventQueue clock;
     std::vector<CEventQueue::Micros> seen;
