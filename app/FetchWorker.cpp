@@ -25,6 +25,7 @@ void CFetchWorker::Start(const CFetchRequest& request) {
     m_root = m_doc.GetThreadDir();
     m_threadId = request.threadId;
     m_bindAddress = m_doc.GetBindAddress();
+    m_logging = m_doc.IsLogging();
     m_lastPercent = -1;
     m_thread = std::thread([this, request] { FetchThread(request, *this); });
 }
@@ -105,6 +106,22 @@ void CFetchWorker::HolderNotFound() {
     QMetaObject::invokeMethod(
         &m_doc, [doc = &m_doc, threadId = m_threadId] { doc->OnFetchHolderNotFound(threadId); },
         Qt::QueuedConnection);
+}
+
+void CFetchWorker::Asking(const std::vector<CSourceEntry>& holders) {
+    if (!m_logging)
+        return;
+    // "fetch TID=<thread id> ask <address> <port>[, <address> <port>...]"
+    std::string line = "fetch TID=" + m_threadId + " ask";
+    const char* separator = " ";
+    for (const CSourceEntry& holder : holders) {
+        line += separator;
+        line += holder.address.GetText();
+        line += ' ';
+        line += std::to_string(holder.port);
+        separator = ", ";
+    }
+    CallOnGui([doc = &m_doc, line = std::move(line)] { doc->WriteLog(line); });
 }
 
 bool CFetchWorker::Stopping() const {

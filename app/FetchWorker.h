@@ -43,6 +43,10 @@ public:
     void Done() override;
     void NoHolder() override;
     void HolderNotFound() override;
+    // Logs the holders before the first is asked (when the log is on), so
+    // the log tells whom a fetch asked and that it asked after every line
+    // before this one.
+    void Asking(const std::vector<CSourceEntry>& holders) override;
     bool Stopping() const override;
     bool Pause(std::chrono::milliseconds time) override;
 
@@ -64,6 +68,7 @@ private:
     std::string m_root;
     std::string m_threadId;
     std::string m_bindAddress;
+    bool m_logging = false;
     std::uint64_t m_posted = 0; // worker thread only
     int m_lastPercent = -1;     // worker thread only
 };

@@ -227,10 +227,15 @@ void FetchThread(const CFetchRequest& request, IFetchHost& host) {
     const CBinaryId threadId = CBinaryId::FromText(request.threadId);
     const int range = sources.CountSources() * 100;
     int position = 0;
+    std::vector<CSourceEntry> holders;
+    for (CSourceEntry holder; static_cast<int>(holders.size()) < fetch::kMaxHolders &&
+                              sources.NextSource(holder);)
+        holders.push_back(holder);
+    host.Asking(holders);
     CHolderFetch fetch(threadId, host);
-    CSourceEntry holder;
-    for (int asked = 0;
-         asked < fetch::kMaxHolders && !fetch.Stopping() && sources.NextSource(holder); ++asked) {
+    for (const CSourceEntry& holder : holders) {
+        if (fetch.Stopping())
+            break;
         if (!fetch.FetchFrom(holder, position, range))
             continue;
         position += 100;

@@ -9,8 +9,10 @@
 #include <chrono>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class CThreadSources;
+struct CSourceEntry;
 
 struct CFetchRequest {
     std::string threadId; // 32 hex digits
@@ -36,6 +38,8 @@ public:
     // The second look, after the query's answers had time to come, found no
     // holder either: the fetch ends here.
     virtual void HolderNotFound() {}
+    // The holders this fetch will ask, in turn, before it asks the first.
+    virtual void Asking(const std::vector<CSourceEntry>&) {}
     // True once the node is shutting down: the fetch ends as soon as it can.
     virtual bool Stopping() const = 0;
     // Waits for the time given; false when the wait was ended by stopping.

@@ -1,6 +1,7 @@
 // A cache servent's own fetches: every refresh an update asks for is kept and
-// fetched in turn, and none of them moves the user's selection or page. Two
-// nodes in the test process; the cache servent is handed the updates.
+// fetched in turn (up to a bound), the log names whom each fetch asks, and
+// none of them moves the user's selection or page. Two nodes in the test
+// process; the cache servent is handed the updates.
 #include "app/PelmarDoc.h"
 #include "protocol/Connection.h"
 #include "protocol/Handlers.h"
@@ -16,6 +17,7 @@
 
 #include <deque>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -90,9 +92,37 @@ TEST(CacheServentTest, UpdateArrivingDuringAFetchIsFetchedNextAndNeitherMovesThe
     EXPECT_TRUE(cache.ui.shownTitles.empty());
     // The row of each fetched thread is refreshed from what is held now.
     for (const std::string& threadId : {first, second}) {
+        EXPECT_TRUE(cache.LogHas("fetch TID=" + threadId + " ask " + kHolder + " " +
+                                 std::to_string(kPort) + "\n"));
         bool refreshed = false;
         for (const CThreadSummary& row : cache.ui.rows)
             refreshed |= row.threadId == threadId && !row.isNew && row.title != "title";
         EXPECT_TRUE(refreshed) << threadId;
     }
+}
+
+TEST(CacheServentTest, FullQueueDropsItsOldestThreadAndSaysWhich) {
+    InProcessNode neighbour("127.0.0.232", kPort + 1);
+    InProcessNode cache("127.0.0.233", kPort + 1, "CacheServent");
+    ASSERT_TRUE(neighbour.Start());
+    ASSERT_TRUE(cache.Start());
+    cache.doc->ConnectToEntry("127.0.0.232:" + std::to_string(kPort + 1));
+    ASSERT_TRUE(WaitUntil([&] { return cache.doc->CountEstablished() == 1; }));
+
+    // The first update starts a fetch; while it runs (its end is handled by
+    // the event loop, which does not run in between) the rest are queued.
+    CConnection& from = *cache.doc->GetConnections().front();
+    const std::size_t queueSize = CPelmarDoc::kMaxQueuedRefreshes;
+    std::vector<std::string> threads;
+    for (std::size_t i = 0; i < queueSize + 2; ++i) {
+        threads.push_back(rawmsg::NewId());
+        CUpdateMessage update = UpdateFor(threads.back());
+        HandleUpdate(cache.doc->Overlay(), from, update);
+    }
+    ASSERT_TRUE(cache.doc->IsFetchInProgress());
+    const std::deque<std::string> expected(threads.begin() + 2, threads.end());
+    EXPECT_EQ(cache.doc->QueuedRefreshes(), expected);
+    const std::string dropped = "cache fetch queue full, dropped thread ";
+    EXPECT_TRUE(cache.LogHas(dropped + threads[1] + "\n")) << cache.Log();
+    EXPECT_FALSE(cache.LogHas(dropped + threads[2])) << cache.Log();
 }

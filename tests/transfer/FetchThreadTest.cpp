@@ -43,6 +43,10 @@ public:
     }
     void Done() override { ++done; }
     void NoHolder() override { ++noHolder; }
+    void Asking(const std::vector<CSourceEntry>& holders) override {
+        for (const CSourceEntry& holder : holders)
+            asking.push_back(holder.address.GetText() + " " + std::to_string(holder.port));
+    }
     bool Stopping() const override { return stop.load(); }
     bool Pause(std::chrono::milliseconds time) override {
         std::this_thread::sleep_for(time);
@@ -54,6 +58,7 @@ public:
     std::atomic<bool> stop{false};
     int diskFullAfterProgress = -1; // the disk fills up after this many positions
     std::vector<std::string> lookups;
+    std::vector<std::string> asking; // told before the first holder is asked
     std::vector<std::string> messages;
     std::vector<Position> progress;
     int cleared = 0;
@@ -229,6 +234,8 @@ TEST_F(FetchThreadTest, OnlyTheThreeNewestOfFourHoldersAreAsked) {
 
     Fetch(threadId);
 
+    EXPECT_EQ(host.asking, (std::vector<std::string>{"127.0.0.64 16474", "127.0.0.65 16474",
+                                                      "127.0.0.63 16474"}));
     EXPECT_EQ(oldest.Connections(), 0);
     EXPECT_EQ(newest.Connections(), 1);
     EXPECT_EQ(second.Connections(), 1);
