@@ -21,9 +21,9 @@ constexpr const char* kHolderAddress = "127.0.0.68";
 class GetThreadTest : public ::testing::Test {
 protected:
     // A node with one established connection, so that it may fetch.
-    void Connect(int port) {
+    void Connect(int port, bool logging = true) {
         peer = std::make_unique<InProcessNode>(kPeerAddress, port);
-        node = std::make_unique<InProcessNode>(kNodeAddress, port);
+        node = std::make_unique<InProcessNode>(kNodeAddress, port, "Disable", logging);
         ASSERT_TRUE(peer->Start());
         ASSERT_TRUE(node->Start());
         node->doc->OpenConnection(kPeerAddress, static_cast<std::uint16_t>(port));
@@ -89,27 +89,37 @@ TEST_F(GetThreadTest, NoHolderSendsQueryAndTriesOnceMoreAfterPause) {
     EXPECT_EQ(node->ui.statusTexts, std::vector<std::string>{strings::kNoHolderNote});
 }
 
-TEST_F(GetThreadTest, ShutdownDuringProgressWaitEndsTheWorker) {
-    Connect(16464);
-    TempDir source;
-    const SeededThread thread = SeedThread(source.Path(), 50);
-    FakeHolder holder(kHolderAddress, 16464, ServeFrom(source.Path(), thread.threadId));
-    AddHolder(thread.threadId, kHolderAddress, 16464);
+TEST_F(GetThreadTest, ShutdownWhileTheWorkerWaitsForTheGuiEndsIt) {
+    // The GUI thread does not run its event loop. Without the log the worker
+    // gets its list and then waits to have its first progress shown; with
+    // the log it waits first to have the holders it will ask written.
+    struct Case {
+        bool logging;
+        std::size_t requestsBeforeTheWait;
+    };
+    for (const Case c : {Case{false, 2}, Case{true, 0}}) {
+        SCOPED_TRACE(c.logging ? "log on" : "log off");
+        const int port = c.logging ? 16491 : 16464;
+        Connect(port, c.logging);
+        TempDir source;
+        const SeededThread thread = SeedThread(source.Path(), 50);
+        FakeHolder holder(kHolderAddress, port, ServeFrom(source.Path(), thread.threadId));
+        AddHolder(thread.threadId, kHolderAddress, port);
 
-    ASSERT_TRUE(node->doc->GetThread(thread.threadId.GetText(), 0));
-    // The GUI thread does not run its event loop: the worker gets its list
-    // and then waits to have its first progress shown.
-    for (int i = 0; i < 100 && holder.Requests().size() < 2; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    ASSERT_EQ(holder.Requests().size(), 2u);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(holder.Requests().size(), 2u); // no POST: the worker is waiting
+        ASSERT_TRUE(node->doc->GetThread(thread.threadId.GetText(), 0));
+        for (int i = 0; i < 100 && holder.Requests().size() < c.requestsBeforeTheWait; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ASSERT_EQ(holder.Requests().size(), c.requestsBeforeTheWait);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(holder.Requests().size(), c.requestsBeforeTheWait); // the worker is waiting
 
-    const auto start = std::chrono::steady_clock::now();
-    node.reset();
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_LT(seconds, 5.0);
+        const auto start = std::chrono::steady_clock::now();
+        node.reset();
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_LT(seconds, 5.0);
+        peer.reset();
+    }
 }
 
 } // namespace
