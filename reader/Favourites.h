@@ -1,7 +1,7 @@
 // CFavourites: the threads the reader keeps under "お気に入り", across
 // categories. Only the reader adds or removes one; nothing else (retention
 // included) may drop it. Texts are the store's raw bytes. Any thread; each
-// call takes the database's lock.
+// call uses the front ends' connection.
 #pragma once
 
 #include <cstdint>

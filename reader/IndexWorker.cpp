@@ -56,8 +56,7 @@ void CIndexWorker::Run() {
         // an index that lags the store until it is caught up.
         std::uint64_t generation;
         {
-            auto lock = m_db.Lock();
-            m_db.Handle();
+            auto session = m_db.Use(CReaderDb::Link::Worker);
             generation = m_db.Generation();
         }
         if (generation != m_caughtUpGeneration || job.empty()) {

@@ -1,7 +1,7 @@
 // CReadMarks: what the reader saw of each thread when its page was last shown
 // (the number of posts held then). A thread's new responses are the posts
 // held now beyond that; a thread never shown has no mark and no new count.
-// Any thread; each call takes the database's lock.
+// Any thread; each call uses the front ends' connection.
 #pragma once
 
 #include <cstdint>

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -109,14 +110,18 @@ bool ReadInfo(const std::string& root, std::string_view threadId, int& held,
 CSearchIndex::CSearchIndex(CReaderDb& db, std::string storeRoot)
     : m_db(db), m_root(std::move(storeRoot)) {}
 
-std::map<std::string, std::int64_t> CSearchIndex::IndexedPosts(std::string_view threadId) {
+std::optional<std::map<std::string, std::int64_t>>
+CSearchIndex::IndexedPosts(CReaderDb::Session& session, std::string_view threadId) {
     std::map<std::string, std::int64_t> rows;
-    CSqlStatement find(m_db.Handle(), "SELECT res, id FROM posts WHERE thread = ?1");
+    CSqlStatement find(session.Handle(), "SELECT res, id FROM posts WHERE thread = ?1");
     find.Bind(1, threadId);
     int rc;
     while ((rc = find.Step()) == SQLITE_ROW)
         rows.emplace(find.Text(0), find.Int(1));
-    m_db.Check(rc);
+    if (rc != SQLITE_DONE) {
+        session.Check(rc);
+        return std::nullopt;
+    }
     return rows;
 }
 
@@ -129,18 +134,20 @@ void CSearchIndex::IndexThread(std::string_view threadId) {
     // A stored response never changes under its id, so one indexed before
     // is left as it is: a refresh that brought a few responses folds and
     // writes only those.
-    std::map<std::string, std::int64_t> indexed;
+    std::optional<std::map<std::string, std::int64_t>> indexed;
     {
-        auto lock = m_db.Lock();
-        indexed = IndexedPosts(threadId);
+        auto session = m_db.Use(CReaderDb::Link::Worker);
+        indexed = IndexedPosts(session, threadId);
     }
-    // Converting and folding happen before the lock is taken: the GUI thread
-    // may be waiting for it.
+    if (!indexed)
+        return;
+    // Converting and folding happen outside the transaction, which keeps
+    // other writers (the GUI thread's read marks) waiting while it lasts.
     std::vector<CIndexedPost> posts;
     std::set<std::string> held;
     for (CPagePost& post : CPageBuilder(m_root, nullptr).LoadPosts(threadId)) {
         held.insert(post.id);
-        if (indexed.count(post.id))
+        if (indexed->count(post.id))
             continue;
         CIndexedPost added{std::move(post.id),
                            post.time,
@@ -151,15 +158,19 @@ void CSearchIndex::IndexThread(std::string_view threadId) {
         added.folded = textfold::Fold(Joined(added.title, added.name, added.body));
         posts.push_back(std::move(added));
     }
-    auto lock = m_db.Lock();
-    sqlite3* db = m_db.Handle();
-    if (m_db.Check(ExecSql(db, "BEGIN IMMEDIATE")))
+    auto session = m_db.Use(CReaderDb::Link::Worker);
+    sqlite3* db = session.Handle();
+    if (session.Check(ExecSql(db, "BEGIN IMMEDIATE")))
         return;
     int rc = SQLITE_DONE;
     {
         // Read again inside the transaction: what was indexed meanwhile is
         // not added twice.
-        indexed = IndexedPosts(threadId);
+        indexed = IndexedPosts(session, threadId);
+        if (!indexed) {
+            ExecSql(db, "ROLLBACK");
+            return;
+        }
         CSqlStatement dropFts(db, "DELETE FROM posts_fts WHERE rowid = ?1");
         CSqlStatement dropPost(db, "DELETE FROM posts WHERE id = ?1");
         CSqlStatement addPost(db, "INSERT INTO posts(thread, res, time, title, name, body)"
@@ -168,7 +179,7 @@ void CSearchIndex::IndexThread(std::string_view threadId) {
         CSqlStatement putThread(db, "INSERT OR REPLACE INTO threads(thread, category, title,"
                                     " held, updated) VALUES(?1, ?2, ?3, ?4, ?5)");
         // Responses the store no longer holds leave the index.
-        for (const auto& [postId, row] : indexed) {
+        for (const auto& [postId, row] : *indexed) {
             if (held.count(postId))
                 continue;
             dropFts.Reset();
@@ -183,7 +194,7 @@ void CSearchIndex::IndexThread(std::string_view threadId) {
         for (const CIndexedPost& post : posts) {
             if (rc != SQLITE_DONE)
                 break;
-            if (indexed.count(post.postId))
+            if (indexed->count(post.postId))
                 continue;
             addPost.Reset();
             rc = addPost.Bind(1, threadId)
@@ -209,17 +220,17 @@ void CSearchIndex::IndexThread(std::string_view threadId) {
                      .Step();
     }
     if (rc == SQLITE_DONE) {
-        m_db.Check(ExecSql(db, "COMMIT"));
+        session.Check(ExecSql(db, "COMMIT"));
     } else {
         ExecSql(db, "ROLLBACK");
-        m_db.Check(rc);
+        session.Check(rc);
     }
 }
 
 void CSearchIndex::RemoveThread(std::string_view threadId) {
-    auto lock = m_db.Lock();
-    sqlite3* db = m_db.Handle();
-    if (m_db.Check(ExecSql(db, "BEGIN IMMEDIATE")))
+    auto session = m_db.Use(CReaderDb::Link::Worker);
+    sqlite3* db = session.Handle();
+    if (session.Check(ExecSql(db, "BEGIN IMMEDIATE")))
         return;
     int rc;
     {
@@ -234,23 +245,23 @@ void CSearchIndex::RemoveThread(std::string_view threadId) {
             rc = dropThread.Bind(1, threadId).Step();
     }
     if (rc == SQLITE_DONE) {
-        m_db.Check(ExecSql(db, "COMMIT"));
+        session.Check(ExecSql(db, "COMMIT"));
     } else {
         ExecSql(db, "ROLLBACK");
-        m_db.Check(rc);
+        session.Check(rc);
     }
 }
 
 std::size_t CSearchIndex::CatchUp(const std::atomic<bool>* stop) {
     std::map<std::string, std::pair<int, std::uint32_t>> indexed;
     {
-        auto lock = m_db.Lock();
-        CSqlStatement all(m_db.Handle(), "SELECT thread, held, updated FROM threads");
+        auto session = m_db.Use(CReaderDb::Link::Worker);
+        CSqlStatement all(session.Handle(), "SELECT thread, held, updated FROM threads");
         int rc;
         while ((rc = all.Step()) == SQLITE_ROW)
             indexed.emplace(all.Text(0), std::make_pair(static_cast<int>(all.Int(1)),
                                                         static_cast<std::uint32_t>(all.Int(2))));
-        m_db.Check(rc);
+        session.Check(rc);
     }
     std::size_t done = 0;
     std::error_code error;
@@ -329,8 +340,8 @@ std::vector<CSearchHit> CSearchIndex::Search(std::string_view queryUtf8, std::si
     }
     if (!scan)
         match.push_back('"');
-    auto lock = m_db.Lock();
-    CSqlStatement find(m_db.Handle(), sql);
+    auto session = m_db.Use(CReaderDb::Link::Front);
+    CSqlStatement find(session.Handle(), sql);
     find.Bind(1, match).Bind(2, static_cast<std::int64_t>(limit));
     int rc;
     while ((rc = find.Step()) == SQLITE_ROW) {
@@ -342,6 +353,6 @@ std::vector<CSearchHit> CSearchIndex::Search(std::string_view queryUtf8, std::si
         MakeSnippet(Joined(find.Text(3), find.Text(4), find.Text(5)), query, hit);
         hits.push_back(std::move(hit));
     }
-    m_db.Check(rc);
+    session.Check(rc);
     return hits;
 }

@@ -4,19 +4,20 @@
 // characters is a plain scan of the same folded texts. Hits come newest first
 // with a snippet of the original text around the match. The store stays the
 // truth: the index is filled from it and can always be made again. Writing
-// runs on the index worker, searching on the caller's thread; each takes the
-// database's lock only while it touches the database.
+// runs on the index worker with the worker's connection, searching on the
+// front ends' threads with theirs.
 #pragma once
+
+#include "reader/ReaderDb.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-class CReaderDb;
 
 struct CSearchHit {
     std::string threadId;
@@ -51,9 +52,10 @@ public:
     static bool MakeSnippet(std::string_view text, std::string_view foldedQuery, CSearchHit& hit);
 
 private:
-    // Response id to posts row of what the index holds of a thread; under
-    // the database's lock.
-    std::map<std::string, std::int64_t> IndexedPosts(std::string_view threadId);
+    // Response id to posts row of what the index holds of a thread; none
+    // when it could not be read.
+    static std::optional<std::map<std::string, std::int64_t>>
+    IndexedPosts(CReaderDb::Session& session, std::string_view threadId);
     CReaderDb& m_db;
     std::string m_root;
 };

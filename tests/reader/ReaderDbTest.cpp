@@ -6,10 +6,16 @@
 #include "reader/ReadMarks.h"
 #include "reader/ReaderStore.h"
 #include "reader/SearchIndex.h"
+#include "reader/SqlStatement.h"
 
 #include <sqlite3.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <future>
+#include <optional>
 
 namespace {
 
@@ -30,7 +36,7 @@ TEST_F(ReaderDbTest, IsCreatedOnFirstUseInWalWithItsSchemaVersionAndKeepsMarks) 
     EXPECT_EQ(CReadMarks(db).Seen("t1"), 3);
     EXPECT_EQ(CReadMarks(db).Seen("t2"), std::nullopt);
     sqlite3_stmt* statement = nullptr;
-    sqlite3_prepare_v2(db.Handle(), "PRAGMA journal_mode", -1, &statement, nullptr);
+    sqlite3_prepare_v2(db.Use().Handle(), "PRAGMA journal_mode", -1, &statement, nullptr);
     sqlite3_step(statement);
     EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)), "wal");
     sqlite3_finalize(statement);
@@ -79,6 +85,52 @@ TEST_F(ReaderDbTest, FileThatCannotServeLeavesTheReaderInMemoryWithAMessage) {
         EXPECT_NE(messages[0].find(c.says), std::string::npos) << messages[0];
     }
     sqlite3_close(holder);
+}
+
+TEST_F(ReaderDbTest, ReadOnlyFileLeavesTheReaderInMemoryAndTheFileAsItWas) {
+    {
+        CReaderDb db(dir / "reader.db", reporter);
+        CReadMarks(db).SetSeen("t1", 3);
+    }
+    const std::string before = TempDir::ReadFile(dir / "reader.db");
+    using std::filesystem::perms;
+    std::filesystem::permissions(dir / "reader.db",
+                                 perms::owner_read | perms::group_read | perms::others_read);
+    // The directory is open to all: SQLite could make its "-wal" and "-shm"
+    // beside the file, so only the file itself refuses. Root may write any
+    // file: the reader runs as a user who may not.
+    std::filesystem::permissions(dir.Path(), perms::all);
+    EXPECT_EXIT(
+        {
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+                std::_Exit(2);
+            std::vector<std::string> said;
+            CReaderDb db(dir / "reader.db", [&](std::string_view m) { said.emplace_back(m); }, 50);
+            CReadMarks marks(db);
+            marks.SetSeen("t2", 5);
+            const bool kept = db.InMemory() && marks.Seen("t2") == 5 && said.size() == 1;
+            std::fprintf(stderr, "%s\n", said.empty() ? "(nothing said)" : said[0].c_str());
+            std::_Exit(kept ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "読み取り専用");
+    EXPECT_EQ(TempDir::ReadFile(dir / "reader.db"), before);
+}
+
+TEST_F(ReaderDbTest, FrontEndsReadWhileTheWorkerHoldsAWriteOpen) {
+    CReaderDb db(dir / "reader.db", reporter);
+    CReadMarks marks(db);
+    marks.SetSeen("t1", 1);
+    std::optional<CReaderDb::Session> worker = db.Use(CReaderDb::Link::Worker);
+    ASSERT_EQ(ExecSql(worker->Handle(), "BEGIN IMMEDIATE"), SQLITE_OK);
+    ASSERT_EQ(ExecSql(worker->Handle(), "UPDATE marks SET seen = 9"), SQLITE_OK);
+    // From another thread, as the GUI thread reads while the worker commits.
+    auto read = std::async(std::launch::async, [&] { return marks.Seen("t1"); });
+    const bool answered = read.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    ExecSql(worker->Handle(), "COMMIT");
+    worker.reset();
+    EXPECT_TRUE(answered) << "the read waited for the worker's transaction";
+    EXPECT_EQ(read.get(), 1); // what was committed when it read
+    EXPECT_EQ(marks.Seen("t1"), 9);
 }
 
 TEST_F(ReaderDbTest, NewCountsComeFromHeldBeyondSeenAndMarkAllReadClearsThem) {
