@@ -8,19 +8,39 @@
 #include <re2/set.h>
 
 struct CNgFilter::Target {
-    std::vector<std::size_t> words;    // rules with a word for this target
-    std::vector<std::string> folded;   // their folded patterns
-    std::unique_ptr<RE2::Set> set;     // the expressions, or null
-    std::vector<std::size_t> setRules; // rule of each set member
+    std::vector<std::size_t> words;      // rules with a word for this target
+    std::vector<std::string> folded;     // their folded patterns
+    std::unique_ptr<RE2::Set> wordSet;   // the folded words as literals, or null
+    std::vector<std::size_t> wordRules;  // rule of each word set member
+    std::unique_ptr<RE2::Set> set;       // the expressions, or null
+    std::vector<std::size_t> setRules;   // rule of each set member
+    std::vector<std::unique_ptr<RE2>> alone; // the same, each by itself
 };
 
 namespace {
 constexpr unsigned kTargetBits[4] = {CNgRule::Title, CNgRule::Name, CNgRule::Mail, CNgRule::Body};
 
-RE2::Options SetOptions() {
+RE2::Options SetOptions(bool literal) {
     RE2::Options options;
     options.set_log_errors(false);
+    options.set_literal(literal);
+    // Room for the DFA of a few hundred rules; past it a set reports the
+    // shortage and the words are found one by one.
+    options.set_max_mem(64 << 20);
     return options;
+}
+
+// Rule indexes of the members of a set that match text; false when the set
+// could not run (its DFA ran out of memory).
+bool MatchSet(const RE2::Set& set, std::string_view text, const std::vector<std::size_t>& rules,
+              std::vector<std::size_t>& matched) {
+    std::vector<int> hits;
+    RE2::Set::ErrorInfo info{};
+    if (!set.Match(re2::StringPiece(text.data(), text.size()), &hits, &info))
+        return info.kind == RE2::Set::kNoError;
+    for (int hit : hits)
+        matched.push_back(rules[static_cast<std::size_t>(hit)]);
+    return true;
 }
 } // namespace
 
@@ -39,17 +59,27 @@ CNgFilter::CNgFilter(const std::vector<CNgRule>& rules) : m_rules(rules) {
             if (rule.kind == CNgRule::Kind::Word) {
                 target->words.push_back(i);
                 target->folded.push_back(textfold::Fold(rule.pattern));
+                if (!target->wordSet)
+                    target->wordSet = std::make_unique<RE2::Set>(SetOptions(true), RE2::UNANCHORED);
+                if (target->wordSet->Add(target->folded.back(), nullptr) >= 0)
+                    target->wordRules.push_back(i);
                 continue;
             }
             if (!target->set)
-                target->set = std::make_unique<RE2::Set>(SetOptions(), RE2::UNANCHORED);
+                target->set = std::make_unique<RE2::Set>(SetOptions(false), RE2::UNANCHORED);
             // A pattern RE2 refuses was reported when the file was read; it
             // simply takes no part here.
-            if (target->set->Add(rule.pattern, nullptr) >= 0)
+            if (target->set->Add(rule.pattern, nullptr) >= 0) {
                 target->setRules.push_back(i);
+                target->alone.push_back(std::make_unique<RE2>(rule.pattern, SetOptions(false)));
+            }
         }
         if (target->set && (target->setRules.empty() || !target->set->Compile()))
             target->set.reset();
+        // Words the set could not take are found one by one instead.
+        if (target->wordSet && (target->wordRules.size() != target->words.size() ||
+                                !target->wordSet->Compile()))
+            target->wordSet.reset();
         m_targets.push_back(std::move(target));
     }
 }
@@ -79,18 +109,23 @@ ENgAction CNgFilter::JudgeText(int t, std::string_view cp932, std::string_view t
         if (rule.action > result && InScope(rule, threadId, categoryUtf8))
             result = rule.action;
     };
+    std::vector<std::size_t> matched;
     if (!target.words.empty()) {
+        // One pass over the folded text for all the words.
         const std::string folded = textfold::Fold(utf8);
-        for (std::size_t w = 0; w < target.words.size() && result != ENgAction::Hide; ++w)
-            if (folded.find(target.folded[w]) != std::string::npos)
-                take(target.words[w]);
+        if (!target.wordSet || !MatchSet(*target.wordSet, folded, target.wordRules, matched))
+            for (std::size_t w = 0; w < target.words.size(); ++w)
+                if (folded.find(target.folded[w]) != std::string::npos)
+                    matched.push_back(target.words[w]);
     }
-    if (target.set && result != ENgAction::Hide) {
-        std::vector<int> hits;
-        if (target.set->Match(utf8, &hits))
-            for (int hit : hits)
-                take(target.setRules[static_cast<std::size_t>(hit)]);
+    if (target.set && !MatchSet(*target.set, utf8, target.setRules, matched)) {
+        // An expression set too large for its DFA: each expression alone.
+        for (std::size_t k = 0; k < target.alone.size(); ++k)
+            if (RE2::PartialMatch(utf8, *target.alone[k]))
+                matched.push_back(target.setRules[k]);
     }
+    for (std::size_t ruleIndex : matched)
+        take(ruleIndex);
     return result;
 }
 

@@ -1,6 +1,6 @@
-// CNgFilter: a set of NG rules made ready to judge posts: words folded once,
-// the expressions of each target joined in one RE2 set (linear time, one pass
-// over a text whatever the number of rules). Posts come as the store holds
+// CNgFilter: a set of NG rules made ready to judge posts: words folded once
+// and joined in one RE2 set of literals, the expressions of each target in
+// another (linear time, one pass over a text whatever the number of rules). Posts come as the store holds
 // them (Shift_JIS); they are converted for matching only. Built on one thread,
 // then read-only (any thread).
 #pragma once

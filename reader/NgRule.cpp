@@ -3,7 +3,8 @@
 
 #include <re2/re2.h>
 
-#include <vector>
+#include <initializer_list>
+#include <utility>
 
 namespace {
 
@@ -48,6 +49,18 @@ bool ReadTargets(std::string_view text, unsigned& targets) {
     return targets != 0;
 }
 
+// The value a field names among the words a column allows.
+template <typename Value>
+bool ReadChoice(std::string_view field,
+                std::initializer_list<std::pair<std::string_view, Value>> words, Value& value) {
+    for (const auto& [word, meant] : words)
+        if (field == word) {
+            value = meant;
+            return true;
+        }
+    return false;
+}
+
 } // namespace
 
 std::optional<CNgRule> CNgRule::Parse(std::string_view line, std::string& error) {
@@ -65,12 +78,7 @@ std::optional<CNgRule> CNgRule::Parse(std::string_view line, std::string& error)
         error = "対象は title, name, mail, body, all のどれかです";
         return std::nullopt;
     }
-    const std::string_view kind = NextField(line);
-    if (kind == "word")
-        rule.kind = Kind::Word;
-    else if (kind == "regex")
-        rule.kind = Kind::Regex;
-    else {
+    if (!ReadChoice(NextField(line), {{"word", Kind::Word}, {"regex", Kind::Regex}}, rule.kind)) {
         error = "種類は word か regex です";
         return std::nullopt;
     }
@@ -87,12 +95,8 @@ std::optional<CNgRule> CNgRule::Parse(std::string_view line, std::string& error)
         error = "範囲は all, category=名前, thread=ID のどれかです";
         return std::nullopt;
     }
-    const std::string_view action = NextField(line);
-    if (action == "abone")
-        rule.action = ENgAction::Abone;
-    else if (action == "hide")
-        rule.action = ENgAction::Hide;
-    else {
+    if (!ReadChoice(NextField(line), {{"abone", ENgAction::Abone}, {"hide", ENgAction::Hide}},
+                    rule.action)) {
         error = "動作は abone か hide です";
         return std::nullopt;
     }

@@ -69,6 +69,10 @@ INSTANTIATE_TEST_SUITE_P(
         FilterCase{"body word thread=0123456789abcdef0123456789abcdef hide x", "body", "x", "other",
                    "雑談", ENgAction::None},
         FilterCase{"title,name word all abone 名無し", "name", "名無しさん", "", "雑談",
+                   ENgAction::Abone},
+        // A word is plain text, whatever it holds.
+        FilterCase{"body word all abone a.b", "body", "axb", "", "雑談", ENgAction::None},
+        FilterCase{"body word all abone (笑)", "body", "それは（笑）", "", "雑談",
                    ENgAction::Abone}),
     [](const ::testing::TestParamInfo<FilterCase>& info) {
         return "Case" + std::to_string(info.index);
@@ -79,6 +83,20 @@ TEST(NgFilterTest, HideWinsOverAboneWhenBothMatch) {
     std::vector<std::string> errors;
     CNgRuleFile::ParseText("body word all abone a\nbody regex all hide b\n", rules, errors);
     EXPECT_EQ(CNgFilter(rules).Judge(CNgSubject{"", "", "", "ab"}, kThread, ""), ENgAction::Hide);
+}
+
+TEST(NgFilterTest, EachMatchingWordCountsByItsOwnRuleAmongExpressions) {
+    std::vector<CNgRule> rules;
+    std::vector<std::string> errors;
+    CNgRuleFile::ParseText("body regex all hide ^zzz\n"
+                           "body word category=ニュース hide x\n"
+                           "body word all abone y\n",
+                           rules, errors);
+    ASSERT_EQ(rules.size(), 3u);
+    const CNgFilter filter(rules);
+    EXPECT_EQ(filter.Judge(CNgSubject{"", "", "", "x y"}, kThread, "雑談"), ENgAction::Abone);
+    EXPECT_EQ(filter.Judge(CNgSubject{"", "", "", "x y"}, kThread, "ニュース"), ENgAction::Hide);
+    EXPECT_EQ(filter.Judge(CNgSubject{"", "", "", "x"}, kThread, "雑談"), ENgAction::None);
 }
 
 TEST(NgRuleTest, BrokenLinesAreReportedByNumberAndTheOthersApply) {
