@@ -373,7 +373,7 @@ void CMainFrame::RevealResponse(std::string_view resId) {
     if (!m_tabView)
         return;
     if (CThreadHtmlView* page = m_tabView->Page(m_tabView->CurrentIndex()))
-        page->ScrollToEntry(std::string(resId));
+        page->ScrollToFirstEntry({std::string(resId)});
     // One's own response is no news to oneself.
     if (m_readerControls)
         m_readerControls->MarkCurrentSeen();

@@ -97,10 +97,10 @@ QWidget* CReaderControls::AttachViews(CPelmarDoc& doc, QWidget* listParent) {
     return box;
 }
 
-bool CReaderControls::ScrollTo(const std::string& postId) {
+void CReaderControls::ScrollTo(std::vector<std::string> postIds) {
     CTabView* tabs = m_frame.Tabs();
-    CThreadHtmlView* page = tabs ? tabs->Page(tabs->CurrentIndex()) : nullptr;
-    return page && page->ScrollToEntry(postId);
+    if (CThreadHtmlView* page = tabs ? tabs->Page(tabs->CurrentIndex()) : nullptr)
+        page->ScrollToFirstEntry(std::move(postIds));
 }
 
 void CReaderControls::ThreadShown(const std::string& threadId, std::optional<int> seenBefore) {
@@ -112,11 +112,13 @@ void CReaderControls::ThreadShown(const std::string& threadId, std::optional<int
     const int held = thread.GetHeld();
     if (seenBefore && *seenBefore < held) {
         // The posts past the ones seen are the new ones; a hidden one is not
-        // on the page, so the first that is.
+        // on the page, so the first that is. A large page is still being
+        // built: the scroll waits for it.
         const auto posts = CPageBuilder(m_doc->GetThreadDir(), nullptr).LoadPosts(threadId);
+        std::vector<std::string> fresh;
         for (std::size_t i = static_cast<std::size_t>(*seenBefore); i < posts.size(); ++i)
-            if (ScrollTo(posts[i].id))
-                break;
+            fresh.push_back(posts[i].id);
+        ScrollTo(std::move(fresh));
     }
     m_reader.Marks().SetSeen(threadId, held);
     m_frame.ThreadList()->RefreshRow(threadId);
@@ -151,7 +153,7 @@ void CReaderControls::OpenHit(const CSearchHit& hit) {
     m_doc->SetCurrentThreadId(hit.threadId);
     m_doc->SetCurrentThreadTitle(held ? thread.GetTitle() : std::string());
     m_doc->ShowCurrentThread(m_doc->GetCurrentThreadTitle());
-    ScrollTo(hit.postId);
+    ScrollTo({hit.postId});
     if (held) {
         m_reader.Marks().SetSeen(hit.threadId, thread.GetHeld());
         m_frame.ThreadList()->RefreshRow(hit.threadId);

@@ -10,6 +10,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 class CMainFrame;
 class CPelmarDoc;
@@ -51,7 +52,8 @@ public:
 
 private:
     void RefreshViews();
-    bool ScrollTo(const std::string& postId);
+    // The current page, to the first of these posts it shows.
+    void ScrollTo(std::vector<std::string> postIds);
 
     CMainFrame& m_frame;
     CReader& m_reader;

@@ -24,6 +24,7 @@
 #include <QUrl>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -87,6 +88,8 @@ void CThreadHtmlView::RenderThread() {
         m_renderPending = true;
         return;
     }
+    // A scroll asked for an earlier page is not this one's.
+    m_pendingScroll.clear();
     // Every tab writes the same file; the ticket keeps a page asked for
     // earlier in another tab from replacing this one once it is written.
     const std::uint64_t ticket = CPageFile::NextTicket();
@@ -117,6 +120,17 @@ QString CThreadHtmlView::NotHeldNotice() {
                              "このスレッドはまだ取得されていません。<br>"
                              "スレッド取得（またはダブルクリック）で取得してください。"
                              "</p></body></html>");
+}
+
+bool CThreadHtmlView::ScrollToFirstEntry(std::vector<std::string> resIds) {
+    if (m_building) {
+        m_pendingScroll = std::move(resIds);
+        return true;
+    }
+    for (const std::string& resId : resIds)
+        if (ScrollToEntry(resId))
+            return true;
+    return false;
 }
 
 bool CThreadHtmlView::ScrollToEntry(const std::string& resId) {
@@ -170,7 +184,11 @@ void CThreadHtmlView::RenderInBackground(const std::string& threadId, const std:
         }
         if (m_renderPending) {
             m_renderPending = false;
+            std::vector<std::string> scroll = std::move(m_pendingScroll);
             RenderThread();
+            ScrollToFirstEntry(std::move(scroll));
+        } else if (!m_pendingScroll.empty()) {
+            ScrollToFirstEntry(std::exchange(m_pendingScroll, {}));
         }
     });
     builder->start();

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class CPelmarDoc;
 class CReader;
@@ -31,6 +32,10 @@ public:
     // Scrolls so that the entry with this response id starts at the top of
     // the view; false when the page does not hold it.
     bool ScrollToEntry(const std::string& resId);
+    // Scrolls to the first of these entries that the page holds (ids in page
+    // order). While the page is built off the GUI thread, the scroll waits
+    // for it; true then, false when the page is shown and holds none.
+    bool ScrollToFirstEntry(std::vector<std::string> resIds);
     // What the page says for a thread that is not held here (announced only).
     static QString NotHeldNotice();
     // A page is being built off the GUI thread.
@@ -48,4 +53,6 @@ private:
     // Asked to render while a page was being built: rendered after it, so
     // the file ends with the page asked for last.
     bool m_renderPending = false;
+    // Asked to scroll while a page was being built: done once it is shown.
+    std::vector<std::string> m_pendingScroll;
 };

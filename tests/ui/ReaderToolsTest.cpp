@@ -6,6 +6,7 @@
 #include "app/PelmarDoc.h"
 #include "base/BinaryId.h"
 #include "base/Cp932Text.h"
+#include "frontend/PageBuilder.h"
 #include "reader/Reader.h"
 #include "store/ResRecord.h"
 #include "store/ThreadIndex.h"
@@ -31,6 +32,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -68,11 +70,12 @@ void ChooseInMenuWhenOpen(const QString& text) {
 // 127.0.0.160 + 2k for the peer and the next for the desktop.
 int Slot() {
     const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    const char* names[] = {"WordRule", "ResponsePosted", "Favourite", "Search", "FilterBox"};
-    for (int k = 0; k < 5; ++k)
+    const char* names[] = {"WordRule",  "ResponsePosted", "Favourite",
+                           "Search",    "FilterBox",      "LargePage"};
+    for (int k = 0; k < 6; ++k)
         if (name.rfind(names[k], 0) == 0)
             return k;
-    return 5;
+    return 6;
 }
 
 std::string Address(int offset) {
@@ -123,7 +126,8 @@ protected:
         frame->SetReader(reader.get());
         frame->AttachDocument(doc.get());
         ASSERT_TRUE(frame->InitialUpdateFrame());
-        frame->resize(1000, 700);
+        // Wide enough for every column of the list, 新着 the last.
+        frame->resize(1060, 700);
     }
     void TearDown() override {
         if (doc)
@@ -290,4 +294,35 @@ TEST_F(ReaderToolsTest, FilterBoxNarrowsTheRowsByTitle) {
     EXPECT_TRUE(Row(kThreadId)->isHidden());
     filter->setText(U("雑談"));
     EXPECT_FALSE(Row(kThreadId)->isHidden());
+}
+
+TEST_F(ReaderToolsTest, LargePageOpensWhereItsNewResponsesStart) {
+    // A thread large enough to be built off the GUI thread, read up to its
+    // 1,200th post before the rest came.
+    const std::string threadId = "4" + std::string(31, 'e');
+    CThreadRecord thread(CBinaryId::FromText(threadId), Sjis("大きいスレ"), "news", "n", "",
+                         "first", {}, {}, 1100000000, 1100000000);
+    thread.SetHeld(1);
+    ASSERT_TRUE(thread.Create(doc->GetThreadDir(), nullptr));
+    const int responses = static_cast<int>(CThreadHtmlView::kBackgroundResponses) + 100;
+    for (int i = 0; i < responses; ++i) {
+        char id[40];
+        std::snprintf(id, sizeof id, "%032x", 0x1000 + i);
+        ASSERT_TRUE(CResRecord(CBinaryId::FromText(threadId), CBinaryId::FromText(id), {}, "",
+                               "n", "", "r" + std::to_string(i), {}, {},
+                               1100000001 + static_cast<std::uint32_t>(i))
+                        .Create(doc->GetThreadDir(), nullptr));
+    }
+    const auto posts = CPageBuilder(doc->GetThreadDir(), nullptr).LoadPosts(threadId);
+    ASSERT_EQ(posts.size(), static_cast<std::size_t>(responses + 1));
+
+    doc->SetCurrentThreadId(threadId);
+    doc->ShowCurrentThread(thread.GetTitle());
+    ASSERT_TRUE(Page()->IsBuilding());
+    frame->ReaderControls()->ThreadShown(threadId, 1200);
+    ASSERT_TRUE(WaitUntil([&] { return !Page()->IsBuilding(); }, 60000));
+    EXPECT_TRUE(
+        Page()->textCursor().block().text().contains(QString::fromStdString(posts[1200].id)));
+    EXPECT_GT(Page()->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(reader->Marks().Seen(threadId), responses + 1);
 }
