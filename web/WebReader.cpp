@@ -118,9 +118,17 @@ CWebInterface::Response CWebInterface::ReaderNews() {
     QJsonObject categories;
     for (const auto& [category, count] : m_reader->Marks().NewByCategory())
         categories.insert(Text(category), count);
+    // The favourites by the store too, which a fetch has just written.
+    int favourites = 0;
+    for (const CFavourite& favourite : m_reader->Favourites().List()) {
+        const auto found = threads.constFind(Ascii(favourite.threadId));
+        if (found != threads.constEnd())
+            favourites += found->toInt();
+    }
     m_reader->StartIndexing();
     return Response(QJsonObject{{QStringLiteral("threads"), threads},
-                                {QStringLiteral("categories"), categories}});
+                                {QStringLiteral("categories"), categories},
+                                {QStringLiteral("favourites"), favourites}});
 }
 
 CWebInterface::Response CWebInterface::ReaderReadAll() {

@@ -20,9 +20,10 @@ targets of at least 44 px, a tap that fetches, a form that fits. The
 browser's console must show no content-security-policy violation.
 
 Then the reader's tools as a new user meets them: a response A posts shows
-as 新着 1 in B's list once B fetched it, and where it starts on the page; a
-word rule made in the NG dialog turns it into あぼーん; a favourite shows under
-お気に入り; a search for a word of a response opens its thread at it.
+as 新着 1 in B's list once B fetched it (and on お気に入り, the thread being a
+favourite), and where it starts on the page; a word rule made in the NG
+dialog turns it into あぼーん; the favourite shows under お気に入り; a search
+for a word of a response opens its thread at it.
 
 Every wait is bounded; everything started here is stopped here.
 """
@@ -333,11 +334,15 @@ def new_count(driver, title):
         "return null;", title)
 
 
-def reader_tools(driver, wait, a, b, thread_id):
+def reader_tools(driver, wait, a, b, thread_id, screenshot):
     page = lambda d: d.find_element(By.ID, 'thread-page').text
-    # Read once here; then a reader on A answers, and B fetches the thread.
+    favourites_node = lambda d: d.find_element(By.ID, 'favourites-node').text
+    # Read once here and kept as a favourite; then a reader on A answers,
+    # and B fetches the thread.
     click_row(driver, wait, THREAD_TITLE)
     wait.until(lambda d: 'ブラウザからのレス' in page(d))
+    driver.find_element(By.ID, 'cmd-fav-add').click()
+    wait.until(lambda d: len(b.call('GET', '/api/reader/favourites') or []) == 1)
     assert a.call('POST', '/api/threads/%s/responses' % thread_id,
                   {'name': '荒らし', 'body': 'うざい書き込み'})
     def fetched():
@@ -349,12 +354,18 @@ def reader_tools(driver, wait, a, b, thread_id):
         d.execute_script('loadRows()')
         return new_count(d, THREAD_TITLE) == '1'
     wait.until(one_new)
+    # The favourite's new response counts on the お気に入り node, as on the desktop.
+    assert favourites_node(driver) == 'お気に入り (1)', favourites_node(driver)
+    if screenshot:
+        driver.save_screenshot(screenshot)
 
-    # Reading it: the page marks where the new ones start, the count goes.
+    # Reading it: the page marks where the new ones start, the counts go.
     click_row(driver, wait, THREAD_TITLE)
     wait.until(lambda d: 'うざい書き込み' in page(d))
     assert 'ここから新着' in page(driver)
     wait.until(lambda d: new_count(d, THREAD_TITLE) == '')
+    driver.execute_script('loadRows()')
+    wait.until(lambda d: favourites_node(d) == 'お気に入り')
 
     # A word rule from the NG dialog: the response becomes あぼーん.
     driver.find_element(By.ID, 'cmd-ng').click()
@@ -368,9 +379,7 @@ def reader_tools(driver, wait, a, b, thread_id):
     rules = b.call('GET', '/api/reader/rules')
     assert rules['text'] == 'body word all abone うざい\n', rules
 
-    # A favourite, then お気に入り in the tree lists it.
-    driver.find_element(By.ID, 'cmd-fav-add').click()
-    wait.until(lambda d: len(b.call('GET', '/api/reader/favourites') or []) == 1)
+    # お気に入り in the tree lists the favourite.
     driver.find_element(By.ID, 'favourites-node').click()
     wait.until(lambda d: row_titles(d) == [THREAD_TITLE])
 
@@ -390,7 +399,7 @@ def reader_tools(driver, wait, a, b, thread_id):
     assert driver.execute_script('return state.shownThread') == thread_id
 
 
-def run(pelmard, screenshot, phone_screenshot):
+def run(pelmard, screenshot, phone_screenshot, reader_screenshot):
     nodes = []
     driver = None
     foreign = None
@@ -461,7 +470,7 @@ def run(pelmard, screenshot, phone_screenshot):
         wait.until(lambda d: 'ブラウザからのレス' in d.find_element(By.ID, 'thread-page').text)
         if screenshot:
             driver.save_screenshot(screenshot)
-        reader_tools(driver, wait, a, b, thread_id)
+        reader_tools(driver, wait, a, b, thread_id, reader_screenshot)
         check_phone(driver, wait, b, phone_screenshot)
 
         violations = [entry['message'] for entry in driver.get_log('browser')
@@ -492,10 +501,12 @@ def main():
     parser.add_argument('--source', default='')
     parser.add_argument('--screenshot', default='')
     parser.add_argument('--phone-screenshot', default='')
+    parser.add_argument('--reader-screenshot', default='')
     arguments = parser.parse_args()
     signal.signal(signal.SIGALRM, lambda *_: (_ for _ in ()).throw(TimeoutError('browser test took too long')))
     signal.alarm(200)
-    return run(os.path.abspath(arguments.pelmard), arguments.screenshot, arguments.phone_screenshot)
+    return run(os.path.abspath(arguments.pelmard), arguments.screenshot, arguments.phone_screenshot,
+               arguments.reader_screenshot)
 
 
 if __name__ == '__main__':

@@ -4,7 +4,7 @@
 'use strict';
 
 const state = { category: null, threadId: null, rows: [], total: 0, shownThread: null, categories: [],
-  favourites: false, news: { threads: {}, categories: {} }, showFiltered: false, reader: true };
+  favourites: false, news: { threads: {}, categories: {}, favourites: 0 }, showFiltered: false, reader: true };
 
 // ---- Access token -----------------------------------------------------------
 
@@ -208,7 +208,13 @@ function markCategory() {
     span.classList.toggle('fresh', fresh > 0);
   }
   const node = document.getElementById('favourites-node');
-  if (node) node.classList.toggle('selected', state.favourites);
+  if (node) {
+    // The new responses of every favourite, as the desktop's tree shows them.
+    const fresh = state.news.favourites || 0;
+    node.textContent = fresh > 0 ? 'お気に入り (' + fresh + ')' : 'お気に入り';
+    node.classList.toggle('fresh', fresh > 0);
+    node.classList.toggle('selected', state.favourites);
+  }
 }
 
 async function selectFavourites() {
