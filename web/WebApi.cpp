@@ -205,10 +205,10 @@ void CWebInterface::Thread(const QString& id, QHttpServerResponder&& responder) 
     const auto stamp = ThreadStamp(root, threadId);
     for (const CThreadCache& cached : m_threadCache)
         if (cached.threadId == threadId && cached.stamp == stamp)
-            return Answer(later, Response("application/json", cached.json));
+            return AnswerJson(later, cached.json);
 
     // A thread of 30,000 responses takes most of a second to read and write
-    // out: the worker does it.
+    // out: the worker does it, and its buffer is what the socket is given.
     OffThread([root, threadId] { return BuildThreadJson(root, threadId); },
               [this, later, threadId, stamp](SThreadJson made) {
                   if (made.result == SThreadJson::kNoThread)
@@ -217,17 +217,16 @@ void CWebInterface::Thread(const QString& id, QHttpServerResponder&& responder) 
                   if (made.result == SThreadJson::kNoPosts)
                       return Answer(
                           later, Error(Status::NotFound, QStringLiteral("データが存在しません。")));
-                  QByteArray bytes(made.json.data(), static_cast<qsizetype>(made.json.size()));
-                  made.json = std::string();
+                  auto json = std::make_shared<const std::string>(std::move(made.json));
                   // The page asks again after every change it hears of; a few
                   // threads' answers are kept until their files change, a
                   // large one is not kept.
-                  if (bytes.size() < kLargeAnswer) {
+                  if (json->size() < static_cast<std::size_t>(kLargeAnswer)) {
                       if (m_threadCache.size() >= kThreadCacheSize)
                           m_threadCache.erase(m_threadCache.begin());
-                      m_threadCache.push_back(CThreadCache{threadId, stamp, bytes});
+                      m_threadCache.push_back(CThreadCache{threadId, stamp, json});
                   }
-                  Answer(later, Response("application/json", bytes));
+                  AnswerJson(later, std::move(json));
               });
 }
 

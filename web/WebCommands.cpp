@@ -50,7 +50,7 @@ const QString kUnknownCategory =
 
 void CWebInterface::SelectCategoryBytes(const std::string& category) {
     // As a selection in the category tree: the list shows that category.
-    if (category == m_doc.GetCurrentCategory() && m_rowsFilled)
+    if (category == m_doc.GetCurrentCategory())
         return;
     m_doc.SetCurrentCategory(category);
     m_doc.RefreshThreadList();
@@ -152,13 +152,12 @@ CWebInterface::Response CWebInterface::FetchThread(const QString& id) {
     const std::string threadId = id.toStdString();
     if (!running) {
         m_doc.SetCurrentThreadId(threadId);
-        CThreadRow row;
-        if (const CListedThread* listed = m_rows.Find(threadId)) {
-            if (listed->shown)
-                m_doc.SetCurrentThreadTitle(listed->shown->title);
-            else if (CThreadRows::StoredRow(m_doc.GetThreadDir(), threadId, row))
-                m_doc.SetCurrentThreadTitle(row.title);
-        }
+        // The title its row shows: an announced one, else the stored one.
+        CThreadRecord record;
+        if (const std::string* title = ShownTitle(threadId))
+            m_doc.SetCurrentThreadTitle(*title);
+        else if (record.Load(threadId, m_doc.GetThreadDir()))
+            m_doc.SetCurrentThreadTitle(record.GetTitle());
         m_doc.GetThread(threadId, 0);
     }
     return Response(
@@ -181,7 +180,7 @@ CWebInterface::Response CWebInterface::DeleteThread(const QString& id,
     const std::string threadId = id.toStdString();
     // Another category lists only threads whose record is held.
     CThreadRecord record;
-    const bool listed = m_rowsFilled && m_rows.Category() == category && m_rows.Find(threadId);
+    const bool listed = category == m_doc.GetCurrentCategory() && ShownTitle(threadId);
     if (!listed && !record.Load(threadId, m_doc.GetThreadDir()))
         return Error(Status::NotFound, QStringLiteral("no such thread"));
     SelectCategoryBytes(category);

@@ -141,7 +141,7 @@ void CWebConnection::OnBytesWritten() {
     if (m_refused)
         return;
     m_idleTimer.start(m_limits.idleMs);
-    if (m_closeAfterAnswer && m_socket->bytesToWrite() == 0)
+    if (m_closeAfterAnswer && !m_writingAnswer && m_socket->bytesToWrite() == 0)
         m_socket->disconnectFromHost();
 }
 

@@ -38,6 +38,9 @@ public:
     // The answer goes on for as long as the client stays (an event stream):
     // neither time limit applies and it is not closed after its head.
     void KeepOpen();
+    // An answer is being written a piece at a time (CWebReplyWriter): the
+    // socket running dry between two pieces is not its end.
+    void WritingAnswer(bool writing) { m_writingAnswer = writing; }
 
 private:
     enum class Reading { Head, Body, Unknown };
@@ -57,6 +60,7 @@ private:
     bool m_refused = false;
     bool m_closeAfterAnswer = false;
     bool m_keepOpen = false;
+    bool m_writingAnswer = false;
     Reading m_reading = Reading::Head;
     QByteArray m_head;
     qint64 m_bodyLeft = 0;

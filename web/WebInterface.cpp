@@ -5,6 +5,7 @@
 #include "app/PelmarDoc.h"
 #include "web/WebHeaders.h"
 #include "web/WebJson.h"
+#include "web/WebReplyWriter.h"
 
 #include <QFile>
 #include <QHostAddress>
@@ -57,7 +58,8 @@ std::string_view View(const QByteArray& bytes) {
 } // namespace
 
 CWebInterface::CWebInterface(CPelmarDoc& doc, Options options, QObject* parent)
-    : QObject(parent), m_doc(doc), m_options(std::move(options)), m_rows(doc.GetThreadDir()),
+    : QObject(parent), m_doc(doc), m_options(std::move(options)),
+      m_lists(std::make_unique<CWebThreadLists>(doc.GetThreadDir())),
       m_worker(std::make_unique<CWebWorker>()) {
     m_trimTimer.setSingleShot(true);
     m_trimTimer.setInterval(2000);
@@ -105,6 +107,10 @@ bool CWebInterface::Start(std::string& error) {
     m_access = std::make_unique<CWebAccess>(token, std::move(names));
     AddRoutes();
     m_server.bind(m_listener);
+    // The current category is listed now, while no one waits for it: the
+    // first page asked is then read from the rows, not from every thread's
+    // files.
+    Refill();
     return true;
 }
 
@@ -362,9 +368,18 @@ void CWebInterface::Answer(const SLater& later, Response response) {
         return;
     for (const auto& [name, value] : kSecurity)
         response.setHeader(name, value);
-    if (response.data().size() >= kLargeAnswer)
-        TrimSoon();
     response.write(std::move(*later.responder));
+}
+
+void CWebInterface::AnswerJson(const SLater& later, std::shared_ptr<const std::string> json) {
+    if (!later.socket || later.socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    const bool large = json->size() >= static_cast<std::size_t>(kLargeAnswer);
+    CWebReplyWriter* writer =
+        CWebReplyWriter::Start(later.responder, "application/json", std::move(json));
+    // The memory goes back once the answer is out (or its client gone).
+    if (writer && large)
+        connect(writer, &QObject::destroyed, this, [this] { TrimSoon(); });
 }
 
 void CWebInterface::TrimSoon() {
@@ -422,26 +437,28 @@ void CWebInterface::OnMessage(std::string_view textUtf8) {
 // calls (posts, deletions, finished fetches), so the kept answers go.
 void CWebInterface::RefreshThreadList() {
     m_threadCache.clear();
-    ++m_storeGeneration;
-    m_other.reset();
-    StartFill();
+    m_lists->StoreChanged();
+    Refill();
     SendEvent("threads");
 }
 
 void CWebInterface::UpdateThreadRow(const CThreadSummary& summary) {
     m_threadCache.clear();
     // An announcement changes no file; a fetched thread does.
-    if (!summary.isNew) {
-        ++m_storeGeneration;
-        m_other.reset();
+    if (!summary.isNew)
+        m_lists->StoreChanged();
+    const std::string current = m_doc.GetCurrentCategory();
+    if (m_shownCategory != current) {
+        // The worker lists the new category before it takes this row in.
+        m_shownCategory = current;
+        m_shownTitles.clear();
     }
-    if (!m_filling && (!m_rowsFilled || m_rows.Category() != m_doc.GetCurrentCategory()))
-        StartFill();
-    if (m_filling)
-        m_heldUpdates.push_back(summary);
-    else
-        m_rows.UpdateThreadRow(summary.threadId, summary.title, summary.resCount, summary.name,
-                               summary.time, summary.isNew);
+    m_shownTitles[summary.threadId] = summary.title;
+    OffThread([lists = m_lists.get(), current, summary] { return lists->Update(current, summary); },
+              [this](bool listed) {
+                  if (listed)
+                      TrimSoon();
+              });
     SendEvent("threads");
 }
 

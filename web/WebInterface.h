@@ -9,16 +9,17 @@
 // events), WebApi.cpp (reading), WebThreadList.cpp (the thread list's pages),
 // WebCommands.cpp (posting and commands).
 //
-// What walks the store or builds a large answer (a category's listing, a
-// page's rows, a thread) runs on the worker (CWebWorker); its answer is
-// written here on the GUI thread, so the overlay and the transfer port never
-// wait for a browser.
+// What walks the store, builds a large answer or takes time in proportion to
+// a category (its listing, the rows kept of it, a page's rows, a thread)
+// runs on the worker (CWebWorker); its answer is handed to the socket here
+// a piece at a time from the worker's buffer (CWebReplyWriter), so the
+// overlay and the transfer port never wait for a browser.
 #pragma once
 
 #include "app/PelmarView.h"
-#include "frontend/ThreadRows.h"
 #include "web/WebAccess.h"
 #include "web/WebListener.h"
+#include "web/WebThreadLists.h"
 #include "web/WebWorker.h"
 
 #include <QHttpServer>
@@ -30,6 +31,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class CPelmarDoc;
@@ -142,6 +144,8 @@ private:
     bool Admit(const QHttpServerRequest& request, QHttpServerResponder& responder);
     static SLater Later(QHttpServerResponder&& responder);
     void Answer(const SLater& later, Response response);
+    // A JSON answer made on the worker, written from its buffer.
+    void AnswerJson(const SLater& later, std::shared_ptr<const std::string> json);
     // Runs work on the worker, then done with its result on the GUI thread.
     template <typename Work, typename Done> void OffThread(Work work, Done done);
     // Gives freed memory back to the system a moment after a large answer.
@@ -155,8 +159,11 @@ private:
     };
     void ThreadList(const QHttpServerRequest& request, QHttpServerResponder&& responder);
     void ServePage(const SPage& page, const SLater& later);
-    // Lists the current category on the worker; the rows wait for it.
-    void StartFill();
+    // Has the current category listed again on the worker.
+    void Refill();
+    // The title of the current category's row an announcement or a fetch
+    // gave, else null.
+    const std::string* ShownTitle(const std::string& threadId) const;
     void SelectCategoryBytes(const std::string& category);
 
     CPelmarDoc& m_doc;
@@ -167,17 +174,13 @@ private:
     QHttpServer m_server;
     CWebListener* m_listener = nullptr;
     quint16 m_port = 0;
-    // The current category's rows, as the desktop's list holds them. While a
-    // fill runs on the worker, the rows' changes and the pages asked wait.
-    CThreadRows m_rows;
-    bool m_rowsFilled = false;
-    bool m_filling = false;
-    int m_fillGeneration = 0; // a fill superseded by a later one is dropped
-    std::vector<CThreadSummary> m_heldUpdates;
-    std::vector<std::function<void()>> m_waitingForFill;
-    // The last other category listed, until the store changes.
-    std::unique_ptr<CThreadRows> m_other;
-    int m_storeGeneration = 0;
+    // The current category's rows and the last other category listed: the
+    // worker's alone (each use is a job queued there).
+    std::unique_ptr<CWebThreadLists> m_lists;
+    // The titles of the rows an announcement or a fetch gave the current
+    // category since it was last listed (a command names a row by them).
+    std::string m_shownCategory;
+    std::unordered_map<std::string, std::string> m_shownTitles;
     QTimer m_trimTimer;
     int m_progress = 0;
     QString m_lastMessage;
@@ -191,7 +194,7 @@ private:
     struct CThreadCache {
         std::string threadId;
         std::pair<std::filesystem::file_time_type, std::filesystem::file_time_type> stamp;
-        QByteArray json;
+        std::shared_ptr<const std::string> json;
     };
     static constexpr std::size_t kThreadCacheSize = 8;
     mutable std::vector<CThreadCache> m_threadCache;

@@ -1,47 +1,17 @@
-// CWebInterface: the thread list served in pages. The current category's
-// rows are the live list (the desktop's order and marks), listed from the
-// index on the worker; another category is listed there too and kept until
-// the store changes. Each page's rows are read from the store on the worker.
-// GUI thread, except the work handed to the worker.
+// CWebInterface: the thread list served in pages. The lists themselves
+// (CWebThreadLists) are the worker's: the GUI thread reads the request,
+// queues the page, a change or a refill there, and hands the page's JSON to
+// the socket when it comes back. GUI thread, except the jobs it queues.
 #include "web/WebInterface.h"
 
 #include "app/PelmarDoc.h"
-#include "web/WebJson.h"
 
 #include <QHttpServerRequest>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QUrlQuery>
 
 #include <utility>
 
 namespace {
-
-QString Ascii(const std::string& text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// {"total","offset","rows":[...]}: a row as the desktop's list shows it.
-QByteArray PageJson(std::size_t total, std::size_t offset, const std::vector<CThreadRow>& list) {
-    QJsonArray rows;
-    for (const CThreadRow& row : list)
-        rows.append(QJsonObject{
-            {QStringLiteral("id"), Ascii(row.id)},
-            {QStringLiteral("title"), webjson::Text(row.title)},
-            {QStringLiteral("held"), static_cast<int>(row.held)},
-            {QStringLiteral("resCount"), static_cast<int>(row.resCount)},
-            {QStringLiteral("name"), webjson::Text(row.name)},
-            {QStringLiteral("updated"), Ascii(row.updated)},
-            {QStringLiteral("created"), Ascii(row.created)},
-            {QStringLiteral("mark"),
-             row.icon == CThreadRow::kLightning ? QStringLiteral("new") : QStringLiteral("held")},
-        });
-    return QJsonDocument(QJsonObject{{QStringLiteral("total"), static_cast<qint64>(total)},
-                                     {QStringLiteral("offset"), static_cast<qint64>(offset)},
-                                     {QStringLiteral("rows"), rows}})
-        .toJson(QJsonDocument::Compact);
-}
 
 // A query number: absent gives the default; false when it is not a whole
 // number.
@@ -57,10 +27,10 @@ bool Number(const QUrlQuery& query, const char* name, std::size_t fallback, std:
     return ok;
 }
 
-// What the worker makes of another category: its listing and the page.
-struct SListedPage {
-    std::unique_ptr<CThreadRows> rows; // made there, then the GUI thread's
-    QByteArray json;
+// What the worker makes of a page.
+struct SPageJson {
+    std::string json;
+    bool listed = false; // a category was listed for it
 };
 
 } // namespace
@@ -86,68 +56,35 @@ void CWebInterface::ThreadList(const QHttpServerRequest& request,
 }
 
 void CWebInterface::ServePage(const SPage& page, const SLater& later) {
-    const std::string root = m_doc.GetThreadDir();
-    const CThreadRows* rows = nullptr;
-    if (page.category == m_doc.GetCurrentCategory()) {
-        if (!m_rowsFilled || m_rows.Category() != page.category) {
-            if (!m_filling)
-                StartFill();
-            m_waitingForFill.push_back([this, page, later] { ServePage(page, later); });
-            return;
-        }
-        rows = &m_rows;
-    } else if (m_other && m_other->Category() == page.category) {
-        rows = m_other.get();
-    }
-    if (rows) {
-        OffThread(
-            [root, slice = rows->Slice(page.offset, page.limit), total = rows->Size(),
-             offset = page.offset] {
-                return PageJson(total, offset, CThreadRows::PageRows(root, slice));
-            },
-            [this, later](QByteArray json) { Answer(later, Response("application/json", json)); });
-        return;
-    }
-    // Another category: listed on the worker, and kept for its next pages
-    // unless the store changed meanwhile.
-    const int generation = m_storeGeneration;
     OffThread(
-        [root, page] {
-            SListedPage made;
-            made.rows = std::make_unique<CThreadRows>(root);
-            made.rows->Refill(page.category);
-            made.json =
-                PageJson(made.rows->Size(), page.offset,
-                         CThreadRows::PageRows(root, made.rows->Slice(page.offset, page.limit)));
+        [lists = m_lists.get(), current = m_doc.GetCurrentCategory(), page] {
+            SPageJson made;
+            made.json = lists->Page(current, page.category, page.offset, page.limit, made.listed);
             return made;
         },
-        [this, later, generation](SListedPage made) {
-            if (generation == m_storeGeneration)
-                m_other = std::move(made.rows);
-            Answer(later, Response("application/json", made.json));
-            TrimSoon();
+        [this, later](SPageJson made) {
+            AnswerJson(later, std::make_shared<const std::string>(std::move(made.json)));
+            if (made.listed)
+                TrimSoon();
         });
 }
 
-void CWebInterface::StartFill() {
-    // Changes that came before this fill are in what it lists.
-    m_filling = true;
-    m_heldUpdates.clear();
-    const int generation = ++m_fillGeneration;
-    const std::string root = m_doc.GetThreadDir();
-    const std::string category = m_doc.GetCurrentCategory();
-    OffThread([root, category] { return CThreadRows::Listed(root, category); },
-              [this, generation, category](std::vector<CListedThread> listed) {
-                  if (generation != m_fillGeneration)
-                      return;
-                  m_rows.Assign(category, std::move(listed));
-                  m_rowsFilled = true;
-                  m_filling = false;
-                  for (const CThreadSummary& summary : std::exchange(m_heldUpdates, {}))
-                      m_rows.UpdateThreadRow(summary.threadId, summary.title, summary.resCount,
-                                             summary.name, summary.time, summary.isNew);
-                  for (const auto& waiting : std::exchange(m_waitingForFill, {}))
-                      waiting();
-                  TrimSoon();
+void CWebInterface::Refill() {
+    // Announced rows go with the listing they were added to.
+    m_shownCategory = m_doc.GetCurrentCategory();
+    m_shownTitles.clear();
+    m_lists->WantRefill();
+    OffThread([lists = m_lists.get(),
+               current = m_doc.GetCurrentCategory()] { return lists->Ensure(current); },
+              [this](bool listed) {
+                  if (listed)
+                      TrimSoon();
               });
+}
+
+const std::string* CWebInterface::ShownTitle(const std::string& threadId) const {
+    if (m_shownCategory != m_doc.GetCurrentCategory())
+        return nullptr;
+    const auto found = m_shownTitles.find(threadId);
+    return found != m_shownTitles.end() ? &found->second : nullptr;
 }

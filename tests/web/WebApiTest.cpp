@@ -31,6 +31,7 @@ TEST_F(WebApiTest, ThreadListHasTheDesktopsRowsOrderAndMarks) {
     const std::string older = StoreThread("old", 1000);
     const std::string newer = StoreThread("\x83\x58\x83\x8c", 2000); // スレ
     StoreThread("elsewhere", 3000, "other");
+    doc->RefreshThreadList(); // as the node does once it stored a thread
     ASSERT_EQ(client->Post("/api/select", {{"category", Utf8("ニュース")}}).status, 200);
     // A thread announced by the network, not held here: a lightning row at
     // the place its time gives it.
@@ -61,6 +62,7 @@ TEST_F(WebApiTest, ThreadListComesInPagesWithTheTotal) {
     for (std::uint32_t time = 1; time <= 7; ++time)
         StoreThread("t" + std::to_string(time), 1000 + time);
     StoreThread("elsewhere", 3000, "other");
+    doc->RefreshThreadList();
     const auto titles = [&](const std::string& query) {
         const QJsonObject page = client->Get("/api/threads" + query).Object();
         std::string text = std::to_string(page["total"].toInt()) + ":";
@@ -86,6 +88,51 @@ TEST_F(WebApiTest, ThreadListComesInPagesWithTheTotal) {
     CThreadSummary announced{kNews, NextId(), "a", 1, "peer", 1004, true};
     doc->UpdateThreadListItem(announced);
     EXPECT_EQ(titles("?offset=2&limit=3"), "8:t5t4a");
+}
+
+TEST_F(WebApiTest, ManyChangesBeforeAPageShowInItInTheirOrder) {
+    StoreThread("held", 1000);
+    doc->RefreshThreadList();
+    // Announced, then fetched (its row keeps its place), then announced anew.
+    const std::string id = NextId();
+    for (const CThreadSummary& summary : {CThreadSummary{kNews, id, "a", 1, "peer", 900, true},
+                                          CThreadSummary{kNews, id, "b", 2, "peer", 900, false},
+                                          CThreadSummary{kNews, id, "c", 3, "peer", 2000, true}})
+        doc->UpdateThreadListItem(summary);
+    const QJsonArray rows = client->Get("/api/threads").Object()["rows"].toArray();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0].toObject()["title"].toString(), "c");
+    EXPECT_EQ(rows[0].toObject()["mark"].toString(), "new");
+    EXPECT_EQ(rows[1].toObject()["title"].toString(), "held");
+}
+
+TEST_F(WebApiTest, ARowOnlyAnnouncedCanBeDeletedAsItIsListed) {
+    const CThreadSummary announced{kNews, NextId(), "a", 1, "peer", 1000, true};
+    doc->UpdateThreadListItem(announced);
+    const CThreadSummary elsewhere{"other", NextId(), "b", 1, "peer", 1000, true};
+    doc->UpdateThreadListItem(elsewhere); // not the current category: not listed
+    const struct {
+        std::string id;
+        int status;
+    } cases[] = {{announced.threadId, 200}, {elsewhere.threadId, 404}, {NextId(), 404}};
+    for (const auto& c : cases)
+        EXPECT_EQ(client->Call("DELETE", "/api/threads/" + c.id).status, c.status) << c.id;
+    EXPECT_EQ(client->Get("/api/threads").Object()["total"].toInt(), 0);
+}
+
+TEST_F(WebApiTest, ALargeThreadArrivesWholeOnAConnectionThatCloses) {
+    // About 1.6 MB: written in pieces, each once the socket drained the last.
+    const std::string id = StoreThread("big", 100);
+    const std::string body(4000, 'x');
+    for (std::uint32_t i = 0; i < 400; ++i)
+        StoreResponse(id, body, 200 + i);
+    for (int round = 0; round < 2; ++round) {
+        const WebReply reply = client->Get("/api/threads/" + id);
+        ASSERT_EQ(reply.status, 200);
+        EXPECT_EQ(reply.Header("content-length"), std::to_string(reply.body.size()));
+        EXPECT_EQ(reply.Header("x-frame-options"), "DENY");
+        EXPECT_EQ(reply.Object()["responses"].toArray().size(), 401) << round;
+    }
 }
 
 TEST_F(WebApiTest, ThreadComesInPageOrderAsTheRecordsHoldIt) {
