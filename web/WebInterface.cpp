@@ -61,6 +61,14 @@ CWebInterface::CWebInterface(CPelmarDoc& doc, Options options, QObject* parent)
     : QObject(parent), m_doc(doc), m_options(std::move(options)),
       m_lists(std::make_unique<CWebThreadLists>(doc.GetThreadDir())),
       m_worker(std::make_unique<CWebWorker>()) {
+    // Listings and large answers are made and freed in bursts, on the worker
+    // and its helper. With glibc's sliding thresholds, once a large buffer
+    // was freed the next ones come from the threads' heaps, whose free tops
+    // malloc_trim does not give back (tens of MiB after two 10 MB answers).
+    // Fixed thresholds map every large buffer alone, so it goes back when
+    // freed, and shrink a heap whose free top passes 1 MiB.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 1024 * 1024);
     m_trimTimer.setSingleShot(true);
     m_trimTimer.setInterval(2000);
     // malloc_trim walks the heap: the worker does it, not the GUI thread.
