@@ -38,11 +38,13 @@ RECEIVE_UPDATE = re.compile(r"receive update message \S+ \d+ MSGID=(\w+)")
 
 
 def node_connections(count):
-    """Per node, the node-to-node connections ss sees (each counted at both ends)."""
+    """Per node, the node-to-node connections ss sees (each counted at both ends),
+    their number, and each node's neighbours."""
     out = subprocess.run(["ss", "-Htn", "state", "established"], capture_output=True,
                          text=True, timeout=30).stdout
     nodes = {flood.address(i) for i in range(1, count + 1)}
     peers = collections.Counter()
+    neighbours = collections.defaultdict(set)
     pairs = 0
     for line in out.splitlines():
         fields = line.split()
@@ -52,8 +54,9 @@ def node_connections(count):
         remote = fields[-1].rsplit(":", 1)[0]
         if local in nodes and remote in nodes:
             peers[local] += 1
+            neighbours[int(local.rsplit(".", 1)[1])].add(int(remote.rsplit(".", 1)[1]))
             pairs += 1
-    return [peers[flood.address(i)] for i in range(1, count + 1)], pairs // 2
+    return [peers[flood.address(i)] for i in range(1, count + 1)], pairs // 2, neighbours
 
 
 class BoundProbe(flood.Probe):
@@ -85,7 +88,7 @@ def run(pelmard, count, updates, settle):
     try:
         processes = flood.start_nodes(pelmard, work, count, True)
         time.sleep(settle)
-        peers, pairs = node_connections(count)
+        peers, pairs, neighbours = node_connections(count)
         for i in range(1, count + 1):
             for _ in range(50):
                 try:
@@ -97,11 +100,14 @@ def run(pelmard, count, updates, settle):
                                             source_address=(PROBE_FROM, 0))
         flood.handshake(injector, flood.address(1))
         by_socket = {probe.sock: probe for probe in probes}
-        ids, slowest = [], []
+        ids, slowest, relayed = [], [], []
         for _ in range(updates):
             message_id = os.urandom(16)
             ids.append(message_id.hex())
             arrived = {}
+            # Per node, the (TTL, hops) of every copy it relayed, as its probe got them.
+            copies = collections.defaultdict(list)
+            relayed.append(copies)
             sent = time.monotonic()
             injector.sendall(flood.update_message(message_id, os.urandom(16)))
             deadline = sent + 3
@@ -111,7 +117,10 @@ def run(pelmard, count, updates, settle):
                 for sock in ready:
                     probe = by_socket[sock]
                     for message in probe.messages():
-                        if message[:16] == message_id and probe.node not in arrived:
+                        if message[:16] != message_id:
+                            continue
+                        copies[probe.node].append((message[17], message[18]))
+                        if probe.node not in arrived:
                             arrived[probe.node] = (now - sent) * 1000
             injector.setblocking(False)
             try:
@@ -121,7 +130,15 @@ def run(pelmard, count, updates, settle):
                 pass
             injector.setblocking(True)
             slowest.append(max(arrived.values()) if arrived else 0.0)
-            time.sleep(0.5)
+            # Copies still on their way (repeats relayed again) are counted too.
+            end = time.monotonic() + 0.5
+            while time.monotonic() < end:
+                ready, _, _ = select.select(list(by_socket), [], [], 0.05)
+                for sock in ready:
+                    probe = by_socket[sock]
+                    for message in probe.messages():
+                        if message[:16] == message_id:
+                            copies[probe.node].append((message[17], message[18]))
         injector.close()
     finally:
         for probe in probes:
@@ -129,10 +146,36 @@ def run(pelmard, count, updates, settle):
         flood.stop_nodes(processes)
     logs = read_logs(work, count)
     shutil.rmtree(work, ignore_errors=True)
-    return peers, pairs, logs, ids, slowest
+    return peers, pairs, logs, ids, slowest, neighbours, relayed
 
 
-def summarize(count, peers, pairs, logs, ids, slowest):
+def distances(neighbours, start):
+    """Hops from start to each node over the node-to-node connections."""
+    far = {start: 0}
+    frontier = [start]
+    while frontier:
+        following = []
+        for node in frontier:
+            for other in neighbours[node]:
+                if other not in far:
+                    far[other] = far[node] + 1
+                    following.append(other)
+        frontier = following
+    return far
+
+
+def explain_miss(node, neighbours, copies, far):
+    """Why a node missed an update: the copies each neighbour got and relayed."""
+    def got(n):
+        # What n was sent: the copies its neighbours relayed (TTL, hops as sent).
+        return sorted(c for m in neighbours[n] for c in copies.get(m, []))
+    print("    node %d: %d hops from node 1, got %s" % (node, far.get(node, -1), got(node)))
+    for n in sorted(neighbours[node]):
+        print("      neighbour %d (%d hops from node 1): got %s, relayed %s"
+              % (n, far.get(n, -1), got(n), sorted(copies.get(n, []))))
+
+
+def summarize(count, peers, pairs, logs, ids, slowest, neighbours, relayed):
     nodes = {flood.address(i): i for i in range(1, count + 1)}
     pings = 0
     sent_to = {message_id: collections.Counter() for message_id in ids}
@@ -168,6 +211,13 @@ def summarize(count, peers, pairs, logs, ids, slowest):
               % (n + 1, len(reached), count,
                  (" (missed: %s)" % ",".join(map(str, missed))) if missed else "",
                  mean, max(copies.values()) if copies else 0, duplicates, slowest[n]))
+        if missed:
+            far = distances(neighbours, 1)
+            print("  node 1 relayed %s; hops from node 1: %s"
+                  % (sorted(relayed[n].get(1, [])),
+                     dict(sorted(collections.Counter(far.values()).items()))))
+            for node in missed:
+                explain_miss(node, neighbours, relayed[n], far)
     print("nodes %d: slowest relay, median over updates %.1f ms"
           % (count, statistics.median(slowest)))
 

@@ -51,18 +51,21 @@ std::uint32_t CUpdatedTimeCache::UpdatedTime(const std::string& root,
 void CUpdatedTimeCache::Take(const std::string& root, SLookup* lookups, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i)
         lookups[i].valid = KeyOf(lookups[i].threadId, lookups[i].key);
-    const std::lock_guard lock(m_mutex);
-    const auto threads = m_roots.find(root);
-    if (threads == m_roots.end())
-        return;
-    for (std::size_t i = 0; i < count; ++i) {
-        SLookup& lookup = lookups[i];
-        if (!lookup.valid)
-            continue;
-        const auto found = threads->second.find(lookup.key);
-        if (found != threads->second.end()) {
-            lookup.entry = found->second;
-            lookup.cached = true;
+    for (std::size_t begin = 0; begin < count; begin += kLockedBatch) {
+        const std::size_t end = std::min(count, begin + kLockedBatch);
+        const std::lock_guard lock(m_mutex);
+        const auto threads = m_roots.find(root);
+        if (threads == m_roots.end())
+            return;
+        for (std::size_t i = begin; i < end; ++i) {
+            SLookup& lookup = lookups[i];
+            if (!lookup.valid)
+                continue;
+            const auto found = threads->second.find(lookup.key);
+            if (found != threads->second.end()) {
+                lookup.entry = found->second;
+                lookup.cached = true;
+            }
         }
     }
 }
@@ -120,14 +123,18 @@ void CUpdatedTimeCache::ResolveOne(const storefs::CDirectoryHandle& rootDir,
 void CUpdatedTimeCache::Put(const std::string& root, const SLookup* lookups, std::size_t count) {
     const std::size_t stored = static_cast<std::size_t>(
         std::count_if(lookups, lookups + count, [](const SLookup& l) { return l.store; }));
-    const std::lock_guard lock(m_mutex);
     // A first listing stores thousands: room for them all at once.
     if (stored > 1) {
+        const std::lock_guard lock(m_mutex);
         Threads& threads = m_roots[root];
         threads.reserve(std::min(threads.size() + stored, kMaxEntries));
     }
-    for (std::size_t i = 0; i < count; ++i)
-        PutLocked(root, lookups[i]);
+    for (std::size_t begin = 0; begin < count; begin += kLockedBatch) {
+        const std::size_t end = std::min(count, begin + kLockedBatch);
+        const std::lock_guard lock(m_mutex);
+        for (std::size_t i = begin; i < end; ++i)
+            PutLocked(root, lookups[i]);
+    }
 }
 
 void CUpdatedTimeCache::PutLocked(const std::string& root, const SLookup& lookup) {

@@ -29,6 +29,10 @@ class CUpdatedTimeCache {
 public:
     // Past this many entries the cache is emptied and fills again.
     static constexpr std::size_t kMaxEntries = 200000;
+    // A listing of 100,000 threads takes and puts its entries this many at a
+    // time, so the lock is never held long against a thread that files a
+    // post (the GUI thread, which also serves the overlay).
+    static constexpr std::size_t kLockedBatch = 4096;
     // A file whose change time is this close to the time it was read may
     // still change unseen: 2 s covers the coarsest timestamps in use.
     static constexpr std::int64_t kSettleNs = 2'000'000'000;
@@ -66,7 +70,8 @@ public:
                               std::string_view threadId);
 
     // The same for many threads in three steps, so that the lock is taken
-    // twice for the lot and the files may be checked on several threads:
+    // once per kLockedBatch lookups on the way in and on the way out, and
+    // the files may be checked on several threads:
     // Take (locked), Resolve on any slice (no lock), Put (locked).
     void Take(const std::string& root, SLookup* lookups, std::size_t count);
     void Resolve(const storefs::CDirectoryHandle& rootDir, SLookup* lookups,

@@ -2,12 +2,17 @@
 // Lays out a category of N threads (default 100,000) and one thread of 30,000
 // responses with the store's own code (kept between runs), then, with the
 // node and its web interface on this process's event loop:
-//   - times the first page of the thread list (the category listed from the
-//     index on the web worker), the same page again, a page from the middle,
-//     and the 30,000-response thread; prints the process's RSS after each;
+//   - times the start-up listing of the category (from the web interface's
+//     start to the answer of a one-row page asked at once), the first page
+//     of 200 rows after it, the same page again, a page from the middle, the
+//     first page after a refresh (the category listed again, its times
+//     cached), and the 30,000-response thread twice; prints the process's
+//     RSS after each, once the memory of a large answer went back;
 //   - meanwhile a probe joined to the node's overlay port sends a ping every
 //     5 ms and times its pong: the longest wait is what an overlay request
 //     waits while the web interface works.
+// The first run lays the store out in this process; the figures of a second
+// run (the store kept, a node started on it) are the ones to report.
 // Run it in a network namespace of its own on a shared machine:
 //   unshare -n bash -c 'ip link set lo up; build/bench/pelmar-web-list-bench'
 // Usage: pelmar-web-list-bench [THREADS] [RESPONSES] [STORE_DIR]
@@ -16,6 +21,7 @@
 #include "app/SilentUi.h"
 #include "app/UiFanOut.h"
 #include "base/BinaryId.h"
+#include "bench/web/WebBenchClient.h"
 #include "store/ResRecord.h"
 #include "store/ThreadIndex.h"
 #include "store/ThreadRecord.h"
@@ -32,6 +38,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <string>
@@ -76,31 +83,6 @@ int Connect(int port) {
         return -1;
     }
     return fd;
-}
-
-// One request on its own connection; the reply's body size, or -1.
-long Fetch(quint16 port, const std::string& request) {
-    const int fd = Connect(port);
-    if (fd < 0)
-        return -1;
-    ::send(fd, request.data(), request.size(), 0);
-    std::string reply;
-    std::size_t expected = 0;
-    std::vector<char> buffer(1 << 20);
-    for (ssize_t n; (n = ::recv(fd, buffer.data(), buffer.size(), 0)) > 0;) {
-        reply.append(buffer.data(), static_cast<std::size_t>(n));
-        if (expected == 0) {
-            const auto end = reply.find("\r\n\r\n");
-            const auto length = reply.find("Content-Length: ");
-            if (end != std::string::npos && length != std::string::npos && length < end)
-                expected = end + 4 + std::stoul(reply.substr(length + 16, 16));
-        }
-        if (expected != 0 && reply.size() >= expected)
-            break;
-    }
-    ::close(fd);
-    const auto end = reply.find("\r\n\r\n");
-    return end == std::string::npos ? -1 : static_cast<long>(reply.size() - end - 4);
 }
 
 // A servent on the overlay port that pings every 5 ms and keeps the longest
@@ -247,15 +229,12 @@ int main(int argc, char** argv) {
     CWebInterface web(*doc, webOptions);
     fanOut.AddView(&web);
     std::string error;
+    const auto started = Clock::now();
     if (!web.Start(error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
     const quint16 port = web.Port();
-    const auto request = [&](const std::string& path) {
-        return "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
-               "\r\nAuthorization: Bearer " + web.Token() + "\r\nConnection: close\r\n\r\n";
-    };
     std::printf("RSS at start: %.1f MiB\n", RssKiB() / 1024.0);
 
     OverlayProbe probe;
@@ -267,26 +246,45 @@ int main(int argc, char** argv) {
             QTimer::singleShot(0, &app, &QCoreApplication::quit);
             return;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        std::printf("overlay probe, idle: longest pong wait %.1f ms\n", probe.TakeLongest());
+        const auto report = [&](const char* what, double took, long size) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2500)); // after the trim
+            const double rss = RssKiB() / 1024.0;
+            // What a trim now would still give back: memory the node's own
+            // trim missed (or the client's, freed after it).
+            malloc_trim(0);
+            std::printf("%-44s %8.1f ms  reply %9ld bytes  longest pong wait %6.1f ms  RSS after "
+                        "%.1f MiB (%.1f once trimmed again)\n",
+                        what, took, size, probe.TakeLongest(), rss, RssKiB() / 1024.0);
+            const struct mallinfo2 heap = mallinfo2();
+            std::printf("    heap: in use %.1f MiB, mapped %.1f MiB, free %.1f MiB\n",
+                        heap.uordblks / 1048576.0, heap.hblkhd / 1048576.0,
+                        heap.fordblks / 1048576.0);
+        };
+        const auto get = [&](const std::string& path) {
+            return WebBenchGet(kAddress, port, web.Token(), path).body;
+        };
+        const long startUp = get("/api/threads?category=bench&limit=1");
+        report("start-up listing (from the interface's start)", Ms(Clock::now() - started),
+               startUp);
         const struct {
             const char* what;
             std::string path;
+            bool refreshFirst;
         } steps[] = {
-            {"list, first page (listed now)", "/api/threads?category=bench"},
-            {"list, the same page again", "/api/threads?category=bench"},
-            {"list, a page from the middle", "/api/threads?category=bench&offset=50000&limit=200"},
-            {"thread of many responses", "/api/threads/" + Id(2, 0)},
-            {"the same thread again", "/api/threads/" + Id(2, 0)},
+            {"list, first page", "/api/threads?category=bench", false},
+            {"list, the same page again", "/api/threads?category=bench", false},
+            {"list, a page from the middle", "/api/threads?category=bench&offset=50000", false},
+            {"list, first page after a refresh", "/api/threads?category=bench", true},
+            {"thread of many responses", "/api/threads/" + Id(2, 0), false},
+            {"the same thread again", "/api/threads/" + Id(2, 0), false},
         };
         for (const auto& step : steps) {
             const auto start = Clock::now();
-            const long size = Fetch(port, request(step.path));
-            const double took = Ms(Clock::now() - start);
-            std::this_thread::sleep_for(std::chrono::milliseconds(2500)); // after the trim
-            std::printf("%-32s %8.1f ms  reply %9ld bytes  longest pong wait %6.1f ms  RSS after "
-                        "%.1f MiB\n",
-                        step.what, took, size, probe.TakeLongest(), RssKiB() / 1024.0);
+            if (step.refreshFirst)
+                QMetaObject::invokeMethod(
+                    &app, [&] { doc->RefreshThreadList(); }, Qt::BlockingQueuedConnection);
+            const long size = get(step.path);
+            report(step.what, Ms(Clock::now() - start), size);
         }
         probe.Stop();
         QTimer::singleShot(0, &app, &QCoreApplication::quit);

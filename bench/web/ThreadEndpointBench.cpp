@@ -6,6 +6,7 @@
 #include "app/SilentUi.h"
 #include "app/UiFanOut.h"
 #include "base/BinaryId.h"
+#include "bench/web/WebBenchClient.h"
 #include "store/ResRecord.h"
 #include "store/ThreadRecord.h"
 #include "web/WebInterface.h"
@@ -14,17 +15,13 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <netinet/in.h>
 #include <string>
-#include <sys/socket.h>
 #include <thread>
 #include <time.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -33,38 +30,6 @@ std::string Id(int serial) {
     char text[33];
     std::snprintf(text, sizeof text, "%032x", serial);
     return text;
-}
-
-// One request on its own connection; the whole reply's size, or -1.
-long Fetch(quint16 port, const std::string& request) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    ::send(fd, request.data(), request.size(), 0);
-    // The server may keep the connection: the reply ends with its Content-Length.
-    std::string reply;
-    std::size_t expected = 0; // the whole reply's size, once its header is in
-    static char buffer[1 << 20];
-    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) {
-        reply.append(buffer, static_cast<std::size_t>(n));
-        if (expected == 0) {
-            const auto end = reply.find("\r\n\r\n");
-            const auto length = reply.find("Content-Length: ");
-            if (end != std::string::npos && length != std::string::npos && length < end)
-                expected = end + 4 + std::stoul(reply.substr(length + 16, 16));
-        }
-        if (expected != 0 && reply.size() >= expected)
-            break;
-    }
-    const long total = static_cast<long>(reply.size());
-    ::close(fd);
-    return total;
 }
 
 } // namespace
@@ -117,9 +82,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     const quint16 port = web.Port();
-    const std::string request =
-        "GET /api/threads/" + threadId + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
-        "\r\nAuthorization: Bearer " + web.Token() + "\r\nConnection: close\r\n\r\n";
 
     // Two series: the thread unchanged between requests (the answer kept by
     // the interface), and the thread changed before every request (a file
@@ -148,7 +110,7 @@ int main(int argc, char** argv) {
             }
             const double cpuStart = cpuNow();
             const auto start = std::chrono::steady_clock::now();
-            size = Fetch(port, request);
+            size = WebBenchGet("127.0.0.1", port, web.Token(), "/api/threads/" + threadId).total;
             const auto end = std::chrono::steady_clock::now();
             if (i >= 3)
                 cpu[change ? 1 : 0] += cpuNow() - cpuStart;
