@@ -164,21 +164,29 @@ def distances(neighbours, start):
     return far
 
 
-def explain_miss(node, neighbours, copies, far):
-    """Why a node missed an update: the copies each neighbour got and relayed."""
+def explain_miss(node, neighbours, copies, far, senders, received, used):
+    """Why a node missed an update: for it and each neighbour (as ss saw them at
+    the start), who relayed the update to it (their logs) with the (TTL, hops)
+    of that sender's copies (its probe), and what it relayed itself."""
     def got(n):
-        # What n was sent: the copies its neighbours relayed (TTL, hops as sent).
-        return sorted(c for m in neighbours[n] for c in copies.get(m, []))
-    print("    node %d: %d hops from node 1, got %s" % (node, far.get(node, -1), got(node)))
+        return ", ".join("%d%s" % (m, sorted(copies.get(m, []))) for m in sorted(senders[n]))
+    print("    node %d: %d hops from node 1; sent it: %s" % (node, far.get(node, -1), got(node)))
     for n in sorted(neighbours[node]):
-        print("      neighbour %d (%d hops from node 1): got %s, relayed %s"
-              % (n, far.get(n, -1), got(n), sorted(copies.get(n, []))))
+        closer = [m for m in sorted(neighbours[n]) if far.get(m, 99) < far.get(n, -1)]
+        print("      neighbour %d (%d hops%s): sent it: %s; relayed %s; nearer to node 1: %s"
+              % (n, far.get(n, -1), "" if n in received else ", never received",
+                 got(n) or "none", sorted(copies.get(n, [])),
+                 ", ".join("%d%s" % (m, "" if (m, n) in used else " (no relay ever)")
+                           for m in closer)))
 
 
 def summarize(count, peers, pairs, logs, ids, slowest, neighbours, relayed):
     nodes = {flood.address(i): i for i in range(1, count + 1)}
     pings = 0
+    used = set()  # (from, to): a connection some relay went over
     sent_to = {message_id: collections.Counter() for message_id in ids}
+    # Per update, per node, the nodes whose logs relayed it there.
+    senders = {message_id: collections.defaultdict(set) for message_id in ids}
     received = {message_id: set() for message_id in ids}
     for i, lines in logs.items():
         for line in lines:
@@ -187,10 +195,12 @@ def summarize(count, peers, pairs, logs, ids, slowest, neighbours, relayed):
                 kind, to, _, message_id = relay.groups()
                 if to not in nodes:
                     continue
+                used.add((i, nodes[to]))
                 if kind == "ping":
                     pings += 1
                 elif message_id in sent_to:
                     sent_to[message_id][nodes[to]] += 1
+                    senders[message_id][nodes[to]].add(i)
                 continue
             receive = RECEIVE_UPDATE.search(line)
             if receive and receive.group(1) in received:
@@ -198,6 +208,12 @@ def summarize(count, peers, pairs, logs, ids, slowest, neighbours, relayed):
     print("nodes %d: node-to-node connections %d; peers per node median %g, max %d, min %d"
           % (count, pairs, statistics.median(peers), max(peers), min(peers)))
     print("nodes %d: pings relayed to nodes %d (%.0f per node)" % (count, pings, pings / count))
+    # A connection ss sees that no relay crossed either way carries nothing:
+    # the flood treats the overlay as if it were not there.
+    edges = {(a, b) for a in neighbours for b in neighbours[a] if a < b}
+    idle = sorted((a, b) for a, b in edges if (a, b) not in used and (b, a) not in used)
+    print("nodes %d: connections no relay crossed: %d of %d%s"
+          % (count, len(idle), len(edges), (" " + str(idle[:20])) if idle else ""))
     for n, message_id in enumerate(ids):
         # The first node gets the update from the injector, not from a node.
         reached = received[message_id]
@@ -217,7 +233,7 @@ def summarize(count, peers, pairs, logs, ids, slowest, neighbours, relayed):
                   % (sorted(relayed[n].get(1, [])),
                      dict(sorted(collections.Counter(far.values()).items()))))
             for node in missed:
-                explain_miss(node, neighbours, relayed[n], far)
+                explain_miss(node, neighbours, relayed[n], far, senders[message_id], reached, used)
     print("nodes %d: slowest relay, median over updates %.1f ms"
           % (count, statistics.median(slowest)))
 
