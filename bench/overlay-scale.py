@@ -227,6 +227,17 @@ def summarize(count, peers, pairs, logs, ids, slowest, neighbours, relayed):
               % (n + 1, len(reached), count,
                  (" (missed: %s)" % ",".join(map(str, missed))) if missed else "",
                  mean, max(copies.values()) if copies else 0, duplicates, slowest[n]))
+        # A node that was sent a copy able to go further than any it relayed
+        # dropped it (TTL t arriving goes on with t - 1; 5 may stay 5).
+        held_back = []
+        for node, sent_by in senders[message_id].items():
+            best_in = max((ttl for m in sent_by for ttl, _ in relayed[n].get(m, [])), default=0)
+            best_out = max((ttl for ttl, _ in relayed[n].get(node, [])), default=0)
+            if min(best_in - 1, 4) > best_out:
+                held_back.append((node, best_in, best_out))
+        if held_back:
+            print("  nodes sent a copy that could go further than any they relayed "
+                  "(node, best TTL sent to it, best TTL it relayed): %s" % held_back[:12])
         if missed:
             far = distances(neighbours, 1)
             print("  node 1 relayed %s; hops from node 1: %s"
