@@ -16,6 +16,7 @@ Run it inside a network namespace of its own on a shared machine:
 Every node it starts is stopped at the end; every wait is bounded.
 
 Usage: bench/overlay-scale.py [BUILD_DIR|PELMARD] [NODES] [UPDATES] [SETTLE_S]
+KEEP_LOGS=1 keeps the nodes' directories (their logs) and names where.
 """
 import collections
 import os
@@ -145,7 +146,10 @@ def run(pelmard, count, updates, settle):
             probe.sock.close()
         flood.stop_nodes(processes)
     logs = read_logs(work, count)
-    shutil.rmtree(work, ignore_errors=True)
+    if os.environ.get("KEEP_LOGS"):
+        print("logs kept in " + work)
+    else:
+        shutil.rmtree(work, ignore_errors=True)
     return peers, pairs, logs, ids, slowest, neighbours, relayed
 
 
