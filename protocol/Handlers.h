@@ -40,7 +40,7 @@ void HandleQueryHit(COverlay& overlay, CConnection& from, CQueryHitMessage& hit,
 // decides what else it means. Returns the TTL its relayed copies carry, 0
 // when none went.
 std::uint8_t HandleUpdate(COverlay& overlay, CConnection& from, CUpdateMessage& update);
-// A repeat of an update that came with more TTL left than the copy relayed
+// A repeat of an update that came with more TTL left than every copy relayed
 // here: flooded on once more (nothing else), so that a node whose first copy
 // came the long way does not stop the update short of its other neighbours.
 // Returns the TTL of the copies sent, 0 when none went.

@@ -11,6 +11,8 @@
 #include "protocol/wire/QueryMessage.h"
 #include "protocol/wire/UpdateMessage.h"
 
+#include <algorithm>
+
 void DispatchMessage(COverlay& overlay, CConnection& from, const std::uint8_t* message,
                      std::size_t size) {
     auto header = CMessageHeader::Decode(message, size);
@@ -37,15 +39,19 @@ void DispatchMessage(COverlay& overlay, CConnection& from, const std::uint8_t* m
     }
     case CMessageHeader::kTypeUpdate: {
         // A repeat goes no further unless it can carry the update further
-        // than the copy relayed here did; that is done once per update.
-        if (seen && (route.originatedHere || route.relayedAgain ||
-                     header->GetTtl() <= route.relayedTtl + 1))
+        // than every copy relayed here did. Not only once: a hub's direct
+        // copy may come after two that came the long way (at 200 nodes a
+        // node was sent TTL 4 by the injecting node seventh, after relaying
+        // TTL 1 once more). Each such relay raises the TTL relayed, so an
+        // update is flooded on at most five times.
+        if (seen && (route.originatedHere || header->GetTtl() <= route.relayedTtl + 1))
             return;
         auto update = CUpdateMessage::Decode(message, size);
         if (!update)
             return;
         if (seen) {
-            overlay.History().NoteRelayed(key, RelayUpdateAgain(overlay, from, *update), true);
+            const std::uint8_t again = RelayUpdateAgain(overlay, from, *update);
+            overlay.History().NoteRelayed(key, std::max(again, route.relayedTtl), true);
             return;
         }
         const std::uint8_t relayed = HandleUpdate(overlay, from, *update);

@@ -313,7 +313,7 @@ TEST_F(UpdateHandlerTest, CacheServentIgnoresUpdateWithoutThreadId) {
     EXPECT_TRUE(WaitUntil([&] { return !(got = peers[1].TakeMessages()).empty(); }, 5000));
 }
 
-TEST_F(UpdateHandlerTest, RepeatWithMoreTtlThanTheRelayedCopyIsRelayedOnce) {
+TEST_F(UpdateHandlerTest, RepeatWithMoreTtlThanEveryRelayedCopyIsRelayed) {
     StartNode(16479, "Disable", 3);
     ScriptDraws({});
     const CUpdateMessage lastTtl = MakeUpdate(1, 3, "news");
@@ -326,7 +326,8 @@ TEST_F(UpdateHandlerTest, RepeatWithMoreTtlThanTheRelayedCopyIsRelayedOnce) {
     } copies[] = {
         {lastTtl, 0, 1, 0}, // the first copy goes no further
         {lastTtl, 1, 3, 2}, // a repeat that can: relayed
-        {lastTtl, 2, 4, 0}, // but only once
+        {lastTtl, 2, 4, 3}, // and another that goes further still
+        {lastTtl, 0, 4, 0}, // but none no better than the best relayed
         {relayed, 0, 3, 2}, // the first copy, relayed
         {relayed, 1, 3, 0}, // a repeat no better than it: dropped
         {relayed, 2, 4, 3}, // a repeat that goes further: relayed
