@@ -48,7 +48,8 @@ std::size_t CMessageHistory::Hash(const Key& key, std::string_view text) {
     std::uint64_t a, b;
     std::memcpy(&a, key.bytes.data(), 8);
     std::memcpy(&b, key.bytes.data() + 8, 8);
-    const std::uint64_t mixed = (a ^ (b * 0x9e3779b97f4a7c15ull) ^ key.form) * 0xff51afd7ed558ccdull;
+    const std::uint64_t mixed =
+        (a ^ (b * 0x9e3779b97f4a7c15ull) ^ key.form) * 0xff51afd7ed558ccdull;
     return static_cast<std::size_t>(mixed >> 32);
 }
 
@@ -98,8 +99,8 @@ void CMessageHistory::Forget(int slot) {
             if (m_slots[moved].key.form == Key::kLong)
                 movedText = m_longKeys[moved];
             const std::size_t home = Hash(m_slots[moved].key, movedText) % kIndexSize;
-            const bool stays = hole <= cell ? (hole < home && home <= cell)
-                                            : (hole < home || home <= cell);
+            const bool stays =
+                hole <= cell ? (hole < home && home <= cell) : (hole < home || home <= cell);
             if (stays)
                 continue;
             m_index[hole] = m_index[cell];

@@ -36,8 +36,8 @@ void HandleQuery(COverlay& overlay, CConnection& from, CQueryMessage& query) {
         hits.SetServentId(CBinaryId::FromText(host.GetServentId()));
         from.Send(hits.Encode());
         if (logging)
-            host.WriteLog(QueryHitLogText(EWireEvent::Send, from.GetPeerAddress(),
-                                          from.GetPeerPort(), hits));
+            host.WriteLog(
+                QueryHitLogText(EWireEvent::Send, from.GetPeerAddress(), from.GetPeerPort(), hits));
     }
 
     // Other nodes may hold threads of the category whether or not this one does.

@@ -35,10 +35,9 @@ std::uint8_t RelayUpdateAgain(COverlay& overlay, CConnection& from, CUpdateMessa
 std::uint8_t HandleUpdate(COverlay& overlay, CConnection& from, CUpdateMessage& update) {
     IServentHost& host = overlay.Host();
     const bool logging = host.IsLogging();
-    const std::string received =
-        logging ? UpdateLogText(EWireEvent::Receive, from.GetPeerAddress(), from.GetPeerPort(),
-                                update)
-                : std::string();
+    const std::string received = logging ? UpdateLogText(EWireEvent::Receive, from.GetPeerAddress(),
+                                                         from.GetPeerPort(), update)
+                                         : std::string();
     CThreadSummary summary;
     summary.category = update.GetCategory();
     summary.threadId = update.GetThreadId().GetText();

@@ -228,8 +228,8 @@ void FetchThread(const CFetchRequest& request, IFetchHost& host) {
     const int range = sources.CountSources() * 100;
     int position = 0;
     std::vector<CSourceEntry> holders;
-    for (CSourceEntry holder; static_cast<int>(holders.size()) < fetch::kMaxHolders &&
-                              sources.NextSource(holder);)
+    for (CSourceEntry holder;
+         static_cast<int>(holders.size()) < fetch::kMaxHolders && sources.NextSource(holder);)
         holders.push_back(holder);
     host.Asking(holders);
     CHolderFetch fetch(threadId, host);

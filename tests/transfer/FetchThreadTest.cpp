@@ -235,7 +235,7 @@ TEST_F(FetchThreadTest, OnlyTheThreeNewestOfFourHoldersAreAsked) {
     Fetch(threadId);
 
     EXPECT_EQ(host.asking, (std::vector<std::string>{"127.0.0.64 16474", "127.0.0.65 16474",
-                                                      "127.0.0.63 16474"}));
+                                                     "127.0.0.63 16474"}));
     EXPECT_EQ(oldest.Connections(), 0);
     EXPECT_EQ(newest.Connections(), 1);
     EXPECT_EQ(second.Connections(), 1);
