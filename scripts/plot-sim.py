@@ -32,20 +32,35 @@ def save(figure, out, name):
     print(path)
 
 
+def by_nodes(data, *fields):
+    """(nodes, points) for each network size: the fields of its rows, as
+    numbers, in order."""
+    for n in sorted({int(r["nodes"]) for r in data}):
+        yield n, sorted(tuple(float(r[f]) for f in fields) for r in data if int(r["nodes"]) == n)
+
+
+def column(points, i):
+    return [p[i] for p in points]
+
+
+def finish(axes, xlabel, ylabel, title=None, **legend):
+    axes.set_xlabel(xlabel)
+    axes.set_ylabel(ylabel)
+    if title:
+        axes.set_title(title)
+    axes.grid(True, which="both", alpha=0.3)
+    axes.legend(**legend)
+
+
 def plot_degrees(data, out):
     if not data:
         return
     figure, axes = plt.subplots(figsize=(6.4, 4))
-    for n in sorted({int(r["nodes"]) for r in data}):
-        points = sorted((int(r["connections"]), int(r["count"]))
-                        for r in data if int(r["nodes"]) == n)
-        axes.loglog([p[0] for p in points], [p[1] / n for p in points], "o-", ms=3,
+    for n, points in by_nodes(data, "connections", "count"):
+        axes.loglog(column(points, 0), [p[1] / n for p in points], "o-", ms=3,
                     label="%d nodes" % n)
-    axes.set_xlabel("established connections of a node")
-    axes.set_ylabel("share of nodes")
-    axes.set_title("Joining through 3 entry points")
-    axes.grid(True, which="both", alpha=0.3)
-    axes.legend()
+    finish(axes, "established connections of a node", "share of nodes",
+           "Joining through 3 entry points")
     save(figure, out, "sim-connections.png")
 
 
@@ -57,22 +72,16 @@ def plot_spread(data, out):
         points = sorted((int(r["nodes"]), float(r["reach_mean_pct"]), float(r["reach_min_pct"]),
                          float(r["sent_per_node"]), float(r["duplicates_per_reached_node"]))
                         for r in data if r["variant"] == variant)
-        xs = [p[0] for p in points]
-        line = reach.semilogx(xs, [p[1] for p in points], "o-", label=variant)[0]
-        reach.semilogx(xs, [p[2] for p in points], "v:", color=line.get_color())
-        cost.loglog(xs, [p[3] for p in points], "o-", label=variant + ": messages sent",
-                      color=line.get_color())
-        cost.loglog(xs, [p[4] for p in points], "s--", color=line.get_color(),
-                      label=variant + ": repeats received")
-    reach.set_xlabel("nodes")
-    reach.set_ylabel("nodes reached, % (mean -, worst :)")
+        xs = column(points, 0)
+        line = reach.semilogx(xs, column(points, 1), "o-", label=variant)[0]
+        reach.semilogx(xs, column(points, 2), "v:", color=line.get_color())
+        cost.loglog(xs, column(points, 3), "o-", label=variant + ": messages sent",
+                    color=line.get_color())
+        cost.loglog(xs, column(points, 4), "s--", color=line.get_color(),
+                    label=variant + ": repeats received")
     reach.set_ylim(0, 105)
-    reach.grid(True, alpha=0.3)
-    reach.legend(fontsize=7)
-    cost.set_xlabel("nodes")
-    cost.set_ylabel("per node, per message")
-    cost.grid(True, alpha=0.3)
-    cost.legend(fontsize=7)
+    finish(reach, "nodes", "nodes reached, % (mean -, worst :)", fontsize=7)
+    finish(cost, "nodes", "per node, per message", fontsize=7)
     figure.suptitle("One query or update: reach and cost")
     save(figure, out, "sim-reach-cost.png")
 
@@ -81,16 +90,14 @@ def plot_rate(data, out):
     if not data:
         return
     figure, axes = plt.subplots(figsize=(6.4, 4))
-    for n in sorted({int(r["nodes"]) for r in data}):
-        points = sorted((float(r["updates_per_s"]), float(r["let_through_share_pct"]))
-                        for r in data if int(r["nodes"]) == n)
-        axes.loglog([p[0] for p in points], [max(p[1], 1e-4) for p in points], "o-",
-                    label="%d nodes" % n)
-    axes.set_xlabel("updates per second over the whole network")
-    axes.set_ylabel("repeats the history let through, %")
-    axes.set_title("The 1,000-id history under a steady rate of posts")
-    axes.grid(True, which="both", alpha=0.3)
-    axes.legend()
+    for n, points in by_nodes(data, "updates_per_s", "let_through_per_node_per_s"):
+        axes.plot(column(points, 0), column(points, 1), "o-", label="%d nodes" % n)
+    axes.set_xscale("log")
+    axes.set_yscale("symlog", linthresh=0.01)
+    axes.set_ylim(bottom=0)
+    finish(axes, "updates per second over the whole network",
+           "repeats let through, per node and second",
+           "The 1,000-id history under a steady rate of posts")
     save(figure, out, "sim-history.png")
 
 
@@ -98,19 +105,14 @@ def plot_churn(data, out):
     if not data:
         return
     figure, axes = plt.subplots(figsize=(6.4, 4))
-    for n in sorted({int(r["nodes"]) for r in data}):
-        points = sorted((float(r["leaves_per_s"]), float(r["reach_mean_pct"]),
-                         float(r["reach_min_pct"])) for r in data if int(r["nodes"]) == n)
-        line = axes.semilogx([p[0] for p in points], [p[1] for p in points], "o-",
+    for n, points in by_nodes(data, "leaves_per_s", "reach_mean_pct", "reach_min_pct"):
+        line = axes.semilogx(column(points, 0), column(points, 1), "o-",
                              label="%d nodes: mean" % n)[0]
-        axes.semilogx([p[0] for p in points], [p[2] for p in points], "v:",
-                      color=line.get_color(), label="%d nodes: worst" % n)
-    axes.set_xlabel("nodes leaving (and joining) per second")
-    axes.set_ylabel("live nodes an update reaches, %")
+        axes.semilogx(column(points, 0), column(points, 2), "v:", color=line.get_color(),
+                      label="%d nodes: worst" % n)
     axes.set_ylim(0, 105)
-    axes.set_title("Churn")
-    axes.grid(True, alpha=0.3)
-    axes.legend()
+    finish(axes, "nodes leaving (and joining) per second", "live nodes an update reaches, %",
+           "Churn")
     save(figure, out, "sim-churn.png")
 
 

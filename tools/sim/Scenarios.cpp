@@ -2,6 +2,7 @@
 // the replay of real nodes' connections.
 #include "Scenarios.h"
 
+#include "protocol/MessageHistory.h"
 #include "store/ThreadRecord.h"
 
 #include <algorithm>
@@ -16,8 +17,6 @@ namespace {
 using Micros = CEventQueue::Micros;
 constexpr Micros kSecond = CEventQueue::kSecond;
 const std::string kCategory = "sim";
-// A storm is stopped before its messages in flight fill the memory.
-constexpr std::size_t kMaxPending = 5'000'000;
 
 std::string Text(double value, int decimals = 2) {
     return CResultTable::Number(value, decimals);
@@ -40,16 +39,23 @@ CBinaryId DrawId(std::mt19937_64& random) {
     return CBinaryId::FromBytes(bytes);
 }
 
-// Nodes 0..entries-1 are entry points joined in a chain; every later node
-// starts one join interval after the one before and connects to one entry
-// point drawn at random. The node's own rules do the rest: a ping after the
-// handshake, a connect for each pong while fewer than four are up.
-void BuildByJoining(CSimNetwork& net, int nodes, const CScenarioSettings& settings) {
+// Adds the nodes; nodes 0..entries-1 are entry points joined in a chain.
+// Returns the number of entry points.
+int AddNodesAndEntries(CSimNetwork& net, int nodes, const CScenarioSettings& settings) {
     const int entries = std::min(settings.entries, nodes);
     for (int i = 0; i < nodes; ++i)
         net.AddNode();
     for (int i = 1; i < entries; ++i)
         net.Node(i)->ConnectTo(i - 1);
+    return entries;
+}
+
+// Every node after the entry points starts one join interval after the one
+// before and connects to one entry point drawn at random. The node's own
+// rules do the rest: a ping after the handshake, a connect for each pong
+// while fewer than four are up.
+void BuildByJoining(CSimNetwork& net, int nodes, const CScenarioSettings& settings) {
+    const int entries = AddNodesAndEntries(net, nodes, settings);
     for (int i = entries; i < nodes; ++i) {
         const auto entry = static_cast<NodeId>(net.Random()() % entries);
         net.Clock().At(static_cast<Micros>(i) * settings.joinInterval,
@@ -63,11 +69,7 @@ void BuildByJoining(CSimNetwork& net, int nodes, const CScenarioSettings& settin
 // one entry point and three earlier nodes drawn at random. The connecting
 // side already holds its connections, so no ping is sent.
 void BuildWired(CSimNetwork& net, int nodes, const CScenarioSettings& settings) {
-    const int entries = std::min(settings.entries, nodes);
-    for (int i = 0; i < nodes; ++i)
-        net.AddNode();
-    for (int i = 1; i < entries; ++i)
-        net.Node(i)->ConnectTo(i - 1);
+    const int entries = AddNodesAndEntries(net, nodes, settings);
     for (int i = entries; i < nodes; ++i) {
         std::vector<NodeId> from{static_cast<NodeId>(net.Random()() % entries)};
         while (static_cast<int>(from.size()) < std::min(4, i)) {
@@ -150,7 +152,15 @@ struct Summary {
     }
 };
 
-// One thread of the category held by the nodes given this root, so that
+// A new thread of the category in the store at root; returns its id.
+CBinaryId AddThread(const std::string& root, std::mt19937_64& random) {
+    CThreadRecord record(DrawId(random), "sim thread", kCategory, "sim", "", "body", DrawId(random),
+                         CBinaryId(), CSimNode::kEpoch, CSimNode::kEpoch);
+    record.Create(root, nullptr);
+    return record.GetThreadId();
+}
+
+// Threads of the category held by the nodes given this root, so that
 // queries are answered and routed back.
 std::string MakeHolderStore(const CScenarioSettings& settings, std::mt19937_64& random,
                             int threads) {
@@ -159,11 +169,8 @@ std::string MakeHolderStore(const CScenarioSettings& settings, std::mt19937_64& 
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     const std::string root = dir + "thread/";
-    for (int t = 0; t < threads; ++t) {
-        CThreadRecord record(DrawId(random), "sim thread", kCategory, "sim", "", "body",
-                             DrawId(random), CBinaryId(), CSimNode::kEpoch, CSimNode::kEpoch);
-        record.Create(root, nullptr);
-    }
+    for (int t = 0; t < threads; ++t)
+        AddThread(root, random);
     return root;
 }
 
@@ -233,6 +240,8 @@ CResultTable RunRate(const CScenarioSettings& settings) {
         CSimNetwork net(settings.sim);
         Build(net, n, settings);
         net.SetLeakCheck(true);
+        const std::vector<int> degrees = net.Degrees();
+        const double links = std::accumulate(degrees.begin(), degrees.end(), 0.0) / 2;
         for (double rate : settings.rates) {
             Progress(("rate " + Text(rate, 0) + "/s").c_str(), n);
             const std::uint64_t startDelivered = net.Delivered();
@@ -251,24 +260,41 @@ CResultTable RunRate(const CScenarioSettings& settings) {
                     ids.push_back(net.Node(origin)->PostUpdate(DrawId(net.Random()), kCategory));
                 });
             }
-            // A storm would never end: the run stops at a bound of deliveries.
-            const std::uint64_t bound = 400'000'000ULL / 4;
-            bool storm = false;
+            // Without repeats let through, an update crosses each link at
+            // most twice each way (once more for a copy with more TTL left);
+            // far beyond that, repeats flood again and again: a storm, which
+            // is stopped. So is a run whose messages in flight would fill
+            // the memory.
+            const char* stopped = "no";
             while (net.Clock().Pending() > 0 && net.Clock().Now() < start + span + 5 * kSecond) {
                 net.Clock().RunUntil(net.Clock().Now() + kSecond / 10);
-                if (net.Delivered() - startDelivered > bound || net.Clock().Pending() > kMaxPending) {
-                    storm = true;
+                if (net.Delivered() - startDelivered > 8 * links * (ids.size() + 1)) {
+                    stopped = "storm";
+                    break;
+                }
+                if (net.Clock().Pending() > settings.maxPending) {
+                    stopped = "memory";
                     break;
                 }
             }
             std::uint64_t copies = 0, reachedTotal = 0;
+            std::vector<double> floodMs;
             for (const std::string& id : ids) {
                 const CFollowed followed = net.Unfollow(id);
                 for (std::uint16_t c : followed.copies) {
                     copies += c;
                     reachedTotal += c > 0;
                 }
+                floodMs.push_back(static_cast<double>(followed.lastAt - followed.startAt) /
+                                  CEventQueue::kMillisecond);
             }
+            std::sort(floodMs.begin(), floodMs.end());
+            const auto floodPercentile = [&floodMs](double share) {
+                return floodMs.empty()
+                           ? 0.0
+                           : floodMs[std::min(floodMs.size() - 1,
+                                              static_cast<std::size_t>(share * floodMs.size()))];
+            };
             const double elapsed = static_cast<double>(net.Clock().Now() - start) / kSecond;
             const std::uint64_t repeats = net.Repeats() - startRepeats;
             const std::uint64_t leaked = net.Leaked() - startLeaked;
@@ -278,12 +304,15 @@ CResultTable RunRate(const CScenarioSettings& settings) {
                  {"posted", std::to_string(ids.size())},
                  {"reach_mean_pct", Text(ids.empty() ? 0 : 100.0 * reachedTotal / ids.size() / n)},
                  {"copies_per_node_per_s", Text(copies / elapsed / n)},
+                 {"history_span_ms", Text(1000.0 * CMessageHistory::kKeys / rate, 0)},
+                 {"last_copy_ms_median", Text(floodPercentile(0.5), 0)},
+                 {"last_copy_ms_max", Text(floodMs.empty() ? 0 : floodMs.back(), 0)},
                  {"repeats", Text(repeats)},
                  {"repeats_let_through", Text(leaked)},
                  {"let_through_share_pct", Text(repeats ? 100.0 * leaked / repeats : 0, 3)},
                  {"let_through_per_node_per_s", Text(leaked / elapsed / n, 3)},
-                 {"storm", storm ? "yes" : "no"}});
-            if (storm)
+                 {"stopped", stopped}});
+            if (std::string(stopped) != "no")
                 break;
         }
     }
@@ -406,14 +435,10 @@ CResultTable RunSpread(const CScenarioSettings& settings) {
             Summary summary;
             for (int u = 0; u < count; ++u) {
                 const auto origin = static_cast<NodeId>(net.Random()() % n);
-                CThreadRecord record(DrawId(net.Random()), "sim thread", kCategory, "sim", "",
-                                     "body", DrawId(net.Random()), CBinaryId(), CSimNode::kEpoch,
-                                     CSimNode::kEpoch);
-                record.Create(root, nullptr);
+                const CBinaryId threadId = AddThread(root, net.Random());
                 net.Node(origin)->SetThreadDir(root);
                 const std::uint64_t before = net.Delivered();
-                const std::string id =
-                    net.Node(origin)->PostUpdate(record.GetThreadId(), kCategory);
+                const std::string id = net.Node(origin)->PostUpdate(threadId, kCategory);
                 net.Clock().RunUntil(net.Clock().Now() + settings.spacing);
                 // Everything the update set off, the cache servents' queries too.
                 summary.Add(Measure(net.Unfollow(id), population, origin),

@@ -27,7 +27,10 @@ struct CScenarioSettings {
     std::vector<double> rates{300, 1000, 3000, 10000}; // updates per second
     double rateSeconds = 1;                            // of steady posting, at least
     double ratePosts = 3000;                           // posts per rate, at least
-    std::vector<double> churnRates{0.1, 1, 10};        // leaves (and joins) per second
+    // A rate's run stops when this many events are in flight (about 100
+    // bytes each).
+    std::size_t maxPending = 8'000'000;
+    std::vector<double> churnRates{0.1, 1, 10}; // leaves (and joins) per second
     double churnSeconds = 60;
     std::string topology;  // replay: "i j" lines, one per connection i opened to j
     std::string nodeSeeds; // replay: "i seed" lines, the seed of node i's draws

@@ -4,6 +4,8 @@
 #include "protocol/MessageHistory.h"
 #include "protocol/wire/MessageHeader.h"
 
+#include <cstring>
+
 namespace {
 
 bool IsRequest(std::uint8_t type) {
@@ -11,13 +13,17 @@ bool IsRequest(std::uint8_t type) {
            type == CMessageHeader::kTypeUpdate;
 }
 
-std::string RawId(const std::string& text) {
-    const CBinaryId id = CBinaryId::FromText(text);
-    const auto& bytes = id.GetBytes();
-    return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+} // namespace
+
+CSimNetwork::RawId CSimNetwork::RawIdOf(const std::string& text) {
+    return CBinaryId::FromText(text).GetBytes();
 }
 
-} // namespace
+std::size_t CSimNetwork::RawIdHash::operator()(const RawId& id) const {
+    std::uint64_t head;
+    std::memcpy(&head, id.data(), sizeof head);
+    return static_cast<std::size_t>(head);
+}
 
 CSimNetwork::CSimNetwork(const CSimOptions& options)
     : m_options(options), m_transport(m_clock, options.seed, options.latency),
@@ -75,12 +81,13 @@ CSimConnection*& CSimNetwork::ConnectionAt(LinkId link, NodeId node) {
 }
 
 void CSimNetwork::Follow(const std::string& messageIdText) {
-    CFollowed& followed = m_followed[RawId(messageIdText)];
+    CFollowed& followed = m_followed[RawIdOf(messageIdText)];
     followed.copies.assign(m_nodes.size(), 0);
+    followed.startAt = followed.lastAt = m_clock.Now();
 }
 
 CFollowed CSimNetwork::Unfollow(const std::string& messageIdText) {
-    const auto found = m_followed.find(RawId(messageIdText));
+    const auto found = m_followed.find(RawIdOf(messageIdText));
     if (found == m_followed.end())
         return {};
     CFollowed followed = std::move(found->second);
@@ -96,13 +103,16 @@ void CSimNetwork::Observe(NodeId from, NodeId to, std::string_view bytes) {
     ++m_sentBy[from];
     if (m_followed.empty())
         return;
-    const auto found = m_followed.find(std::string(bytes.substr(0, 16)));
+    RawId id;
+    std::memcpy(id.data(), bytes.data(), id.size());
+    const auto found = m_followed.find(id);
     if (found == m_followed.end())
         return;
     CFollowed& followed = found->second;
     ++followed.delivered;
     if (!IsRequest(type))
         return;
+    followed.lastAt = m_clock.Now();
     if (to >= followed.copies.size())
         followed.copies.resize(m_nodes.size(), 0);
     std::uint16_t& copies = followed.copies[to];

@@ -37,6 +37,8 @@ struct CSimOptions {
 // One followed message: the copies each node received.
 struct CFollowed {
     std::vector<std::uint16_t> copies; // per node id
+    CEventQueue::Micros startAt = 0;   // when it was followed (sent)
+    CEventQueue::Micros lastAt = 0;    // when its last copy arrived
     std::uint64_t leaked = 0;          // repeats handled again
     std::uint64_t delivered = 0;       // every message with this id (replies too)
 };
@@ -93,7 +95,13 @@ private:
     CMemoryTransport m_transport;
     std::mt19937_64 m_random;
     std::vector<std::unique_ptr<CSimNode>> m_nodes;
-    std::unordered_map<std::string, CFollowed> m_followed;
+    // Looked up for every message delivered: keyed by the id's raw bytes.
+    using RawId = std::array<std::uint8_t, 16>;
+    struct RawIdHash {
+        std::size_t operator()(const RawId& id) const;
+    };
+    static RawId RawIdOf(const std::string& text);
+    std::unordered_map<RawId, CFollowed, RawIdHash> m_followed;
     std::array<std::uint64_t, 256> m_byType{};
     std::vector<std::uint64_t> m_sentBy;
     std::uint64_t m_leaked = 0;
