@@ -91,14 +91,21 @@ CConnection* COverlay::RouteBack(const CRouteEntry& route, std::string_view byte
 
 void COverlay::Originate(std::string_view bytes, const std::string& messageId,
                          const std::function<std::string(const CConnection&)>& logLine) {
+    // The id is recorded once, with the last connection it went to, as if
+    // recorded for each with the last one winning: a recording per connection
+    // would let a node with many neighbours push its whole history out of the
+    // ring with each message of its own, and repeats would flood again.
+    CConnection* last = nullptr;
     for (CConnection* connection : m_connections) {
         if (connection->IsClosed())
             continue;
         connection->SendMessage(bytes);
-        m_history.Record(messageId, connection->Serial(), true);
+        last = connection;
         if (m_host.IsLogging())
             m_host.WriteLog(logLine(*connection));
     }
+    if (last)
+        m_history.Record(messageId, last->Serial(), true);
 }
 
 void COverlay::SendPing() {

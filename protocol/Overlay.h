@@ -73,8 +73,8 @@ public:
     // still established; returns it, or null when the reply is dropped.
     CConnection* RouteBack(const CRouteEntry& route, std::string_view bytes);
     // Sends a message this node made to every connection that is not closed,
-    // records its id as originated here for each (the last one wins) and
-    // logs one line each.
+    // logging one line each, and records its id once as originated here,
+    // with the last of them.
     void Originate(std::string_view bytes, const std::string& messageId,
                    const std::function<std::string(const CConnection&)>& logLine);
     // A ping of this node's own: its pongs name nodes to connect to.

@@ -139,3 +139,21 @@ TEST_F(OverlayTest, OpeningSideAsksForMoreNeighboursOnlyBelowFour) {
     overlay.Established(*connections[0], false); // the answering side never asks
     EXPECT_EQ(connections[0]->sent.size(), 1u);
 }
+
+TEST_F(OverlayTest, OwnMessageOnManyConnectionsKeepsTheHistory) {
+    // More neighbours than the history holds ids.
+    std::vector<CRecordingConnection*> connections;
+    for (int i = 0; i < 1100; ++i)
+        connections.push_back(&Add("10.1." + std::to_string(i / 250) + "." +
+                                       std::to_string(i % 250 + 1),
+                                   true));
+    const std::string ping = rawmsg::Ping(rawmsg::NewId(), 5, 0);
+    Receive(*connections[0], ping);
+    overlay.SendPing();
+    for (CRecordingConnection* connection : connections)
+        connection->sent.clear();
+
+    Receive(*connections[1], ping); // still known: dropped, not answered or flooded
+    EXPECT_TRUE(connections[1]->sent.empty());
+    EXPECT_TRUE(connections[2]->sent.empty());
+}
