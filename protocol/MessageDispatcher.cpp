@@ -51,12 +51,12 @@ void DispatchMessage(COverlay& overlay, CConnection& from, const std::uint8_t* m
             return;
         if (seen) {
             const std::uint8_t again = RelayUpdateAgain(overlay, from, *update);
-            overlay.History().NoteRelayed(key, std::max(again, route.relayedTtl), true);
+            overlay.History().NoteRelayed(key, std::max(again, route.relayedTtl));
             return;
         }
         const std::uint8_t relayed = HandleUpdate(overlay, from, *update);
         overlay.History().Record(key, from.Serial(), false);
-        overlay.History().NoteRelayed(key, relayed, false);
+        overlay.History().NoteRelayed(key, relayed);
         return;
     }
     case CMessageHeader::kTypePong: {

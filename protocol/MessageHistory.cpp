@@ -137,11 +137,9 @@ void CMessageHistory::Record(std::string_view text, std::uint64_t originSerial,
     m_index[cell] = static_cast<std::uint16_t>(slot);
 }
 
-void CMessageHistory::NoteRelayed(std::string_view key, std::uint8_t ttl, bool again) {
-    if (auto* known = const_cast<CRouteEntry*>(FindEntry(key))) {
+void CMessageHistory::NoteRelayed(std::string_view key, std::uint8_t ttl) {
+    if (auto* known = const_cast<CRouteEntry*>(FindEntry(key)))
         known->relayedTtl = ttl;
-        known->relayedAgain = known->relayedAgain || again;
-    }
 }
 
 bool CMessageHistory::Lookup(std::string_view key, CRouteEntry& entry) const {

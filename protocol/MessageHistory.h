@@ -15,10 +15,8 @@ struct CRouteEntry {
     // reused, so a new connection is never taken for a gone one.
     std::uint64_t originSerial = 0;
     bool originatedHere = false;
-    // Updates: the TTL of the copies this node relayed (0: none), and whether
-    // a repeat was relayed once more.
+    // Updates: the highest TTL of the copies this node relayed (0: none).
     std::uint8_t relayedTtl = 0;
-    bool relayedAgain = false;
 };
 
 class CMessageHistory {
@@ -32,7 +30,7 @@ public:
     void Record(std::string_view key, std::uint64_t originSerial, bool originatedHere);
     bool Lookup(std::string_view key, CRouteEntry& entry) const;
     // Notes how a known update was relayed; the ring is left as it is.
-    void NoteRelayed(std::string_view key, std::uint8_t ttl, bool again);
+    void NoteRelayed(std::string_view key, std::uint8_t ttl);
 
 private:
     // Every node keeps one history and every message it handles looks in it,
