@@ -21,13 +21,10 @@
 
 #include <filesystem>
 
+using webjson::Ascii;
 using webjson::Text;
 
 namespace {
-
-QString Ascii(const std::string& text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // JSON text written straight from the stored bytes: a thread of a thousand
 // responses is a megabyte, and building it as JSON objects first would cost

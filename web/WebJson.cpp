@@ -16,6 +16,10 @@ QString Text(const std::string& raw) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
+QString Ascii(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 bool ParseObject(const QByteArray& body, QJsonObject& object, QString& reason) {
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(body, &error);

@@ -26,6 +26,8 @@ inline constexpr std::size_t kBodyLimit = 4000;
 
 // Raw Shift_JIS bytes as a JSON string (bad bytes show as U+FFFD).
 QString Text(const std::string& raw);
+// ASCII the node makes itself (ids, times, addresses) as a JSON string.
+QString Ascii(const std::string& text);
 
 // A request body that must be one JSON object. False with a reason.
 bool ParseObject(const QByteArray& body, QJsonObject& object, QString& reason);

@@ -18,13 +18,10 @@
 #include <QJsonObject>
 #include <QUrlQuery>
 
+using webjson::Ascii;
 using webjson::Text;
 
 namespace {
-
-QString Ascii(const std::string& text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QString Utf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));

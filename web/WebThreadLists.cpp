@@ -12,21 +12,17 @@
 
 namespace {
 
-QString Ascii(const std::string& text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 std::string PageJson(std::size_t total, std::size_t offset, const std::vector<CThreadRow>& list) {
     QJsonArray rows;
     for (const CThreadRow& row : list)
         rows.append(QJsonObject{
-            {QStringLiteral("id"), Ascii(row.id)},
+            {QStringLiteral("id"), webjson::Ascii(row.id)},
             {QStringLiteral("title"), webjson::Text(row.title)},
             {QStringLiteral("held"), static_cast<int>(row.held)},
             {QStringLiteral("resCount"), static_cast<int>(row.resCount)},
             {QStringLiteral("name"), webjson::Text(row.name)},
-            {QStringLiteral("updated"), Ascii(row.updated)},
-            {QStringLiteral("created"), Ascii(row.created)},
+            {QStringLiteral("updated"), webjson::Ascii(row.updated)},
+            {QStringLiteral("created"), webjson::Ascii(row.created)},
             {QStringLiteral("mark"),
              row.icon == CThreadRow::kLightning ? QStringLiteral("new") : QStringLiteral("held")},
         });
